@@ -1,0 +1,8 @@
+#include "Uuid.h"
+
+#include <QUuid>
+
+QString uuidText()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
