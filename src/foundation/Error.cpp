@@ -4,8 +4,7 @@ Error::Error(QString domain, int code, QVariantMap userInfo)
     : m_domain(std::move(domain))
     , m_code(code)
     , m_userInfo(std::move(userInfo))
-{
-}
+{}
 
 Error Error::withDescription(const QString &domain, int code, const QString &description)
 {

@@ -17,7 +17,8 @@ void runOnMainThreadAndWait(const std::function<void()> &work)
         work();
         return;
     }
-    QMetaObject::invokeMethod(app, [&work] { work(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [&work] { work(); }, Qt::BlockingQueuedConnection);
 }
 
 void runOnMainThread(std::function<void()> work)

@@ -25,8 +25,7 @@ struct NotificationCenter::Private
 
 NotificationCenter::NotificationCenter()
     : d(std::make_unique<Private>())
-{
-}
+{}
 
 NotificationCenter::~NotificationCenter() = default;
 

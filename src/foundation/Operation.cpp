@@ -155,8 +155,7 @@ void Operation::addStateListener(std::function<void()> listener)
 
 BlockOperation::BlockOperation(std::function<void()> block)
     : m_block(std::move(block))
-{
-}
+{}
 
 std::shared_ptr<BlockOperation> BlockOperation::create(std::function<void()> block)
 {

@@ -54,7 +54,12 @@ protected:
 
 private:
     friend class OperationQueue;
-    enum class State { Pending, Executing, Finished };
+    enum class State
+    {
+        Pending,
+        Executing,
+        Finished
+    };
 
     // Calls listener when the operation is cancelled and when it finishes
     // (at once if it has finished already).

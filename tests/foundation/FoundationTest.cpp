@@ -23,8 +23,7 @@ TEST(ErrorTest, DescriptionComesFromUserInfo)
 
 TEST(UuidTest, IsUpperCaseCanonicalAndFresh)
 {
-    const QRegularExpression form(
-        "^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$");
+    const QRegularExpression form("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$");
     const QString a = uuidText();
     EXPECT_TRUE(form.match(a).hasMatch()) << a.toStdString();
     EXPECT_NE(a, uuidText());

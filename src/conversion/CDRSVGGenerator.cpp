@@ -1,0 +1,746 @@
+#include "CDRSVGGenerator.h"
+
+#include "TMPManager.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <tuple>
+
+namespace {
+
+const char *const RootStartTag =
+    "<svg:svg id=\"svgRoot\" version=\"1.1\" xmlns:svg=\"http://www.w3.org/2000/svg\" "
+    "xmlns:xlink=\"http://www.w3.org/1999/xlink\" ";
+
+// Sizes each page to its drawn content once the web view has laid it out.
+const char *const BoundingBoxScript =
+    "<svg:script><![CDATA[                                  \n"
+    "var svgElement = document.getElementById(\"svgRoot\"); \n"
+    "var gElement = document.getElementById(\"rootGroup\"); \n"
+    "var b = gElement.getBBox();                            \n"
+    "svgElement.setAttribute(\"width\", b.width);           \n"
+    "svgElement.setAttribute(\"height\", b.height);         \n"
+    "svgElement.setAttribute(\"viewBox\", [b.x,b.y,b.width,b.height]); \n"
+    "]]></svg:script>                                       \n";
+
+// Damaged files can carry absurd dash counts; more dashes than this add
+// nothing visible and only blow up the page.
+constexpr int MaxDashes = 1024;
+
+// Lines of a text object are this many font sizes apart.
+constexpr double LineSpacing = 1.2;
+constexpr double DefaultFontSize = 12.0;
+
+constexpr std::size_t NumberBufferSize = 32;
+
+// "%g" with six significant digits; to_chars never uses the locale, so the
+// separator is always ".".
+char *writeNumber(char (&buffer)[NumberBufferSize], double value)
+{
+    return std::to_chars(buffer, buffer + NumberBufferSize, value, std::chars_format::general, 6)
+        .ptr;
+}
+
+bool isText(const WPXProperty *property, std::string_view value)
+{
+    return property && property->getStr() == value;
+}
+
+double realOr(const WPXProperty *property, double fallback)
+{
+    return property ? property->getDouble() : fallback;
+}
+
+double realOf(const WPXPropertyList &list, std::string_view key)
+{
+    return realOr(list[key], 0.0);
+}
+
+// Brings an angle into 0..360 the way the viewer's gradients expect, without
+// looping forever on values that are not finite or are very large.
+double wrapAngle(double angle)
+{
+    if (!std::isfinite(angle))
+        return angle;
+    if (std::abs(angle) > 360.0 * 1024)
+        angle = std::fmod(angle, 360.0);
+    while (angle < 0)
+        angle += 360;
+    while (angle > 360)
+        angle -= 360;
+    return angle;
+}
+
+} // namespace
+
+CDRSVGGenerator::CDRSVGGenerator(CDRStringVector &pages)
+    : m_pages(pages)
+{}
+
+std::string CDRSVGGenerator::formatNumber(double value)
+{
+    char buffer[NumberBufferSize];
+    return std::string(buffer, writeNumber(buffer, value));
+}
+
+void CDRSVGGenerator::number(double value)
+{
+    char buffer[NumberBufferSize];
+    m_out.append(buffer, writeNumber(buffer, value));
+}
+
+void CDRSVGGenerator::points(const WPXPropertyList &list, std::string_view key)
+{
+    number(realOf(list, key) * 72);
+}
+
+void CDRSVGGenerator::text(const WPXPropertyList &list, std::string_view key)
+{
+    if (const WPXProperty *property = list[key])
+        m_out += property->getStr();
+}
+
+void CDRSVGGenerator::startGraphics(const WPXPropertyList &propList)
+{
+    m_out += RootStartTag;
+    if (propList["svg:width"]) {
+        m_out += "width=\"";
+        points(propList, "svg:width");
+        m_out += "\" ";
+    }
+    if (propList["svg:height"]) {
+        m_out += "height=\"";
+        points(propList, "svg:height");
+        m_out += "\"";
+    }
+    m_out += " >\n<svg:g id=\"rootGroup\">\n";
+}
+
+void CDRSVGGenerator::endGraphics()
+{
+    m_out += "</svg:g>\n";
+    m_out += BoundingBoxScript;
+    m_out += "</svg:svg>\n";
+    m_pages.append(WPXString(std::move(m_out)));
+    m_out.clear();
+}
+
+void CDRSVGGenerator::startLayer(const WPXPropertyList &propList)
+{
+    m_out += "<svg:g";
+    if (const WPXProperty *id = propList["svg:id"]) {
+        m_out += " id=\"Layer";
+        m_out += std::to_string(id->getInt());
+        m_out += "\"";
+    }
+    if (propList["svg:fill-rule"]) {
+        m_out += " fill-rule=\"";
+        text(propList, "svg:fill-rule");
+        m_out += "\"";
+    }
+    m_out += ">\n";
+}
+
+void CDRSVGGenerator::endLayer()
+{
+    m_out += "</svg:g>\n";
+}
+
+void CDRSVGGenerator::startEmbeddedGraphics(const WPXPropertyList &) {}
+
+void CDRSVGGenerator::endEmbeddedGraphics() {}
+
+void CDRSVGGenerator::setStyle(const WPXPropertyList &propList,
+                               const WPXPropertyListVector &gradient)
+{
+    m_style = propList;
+    m_gradient = gradient;
+
+    if (isText(m_style["draw:shadow"], "visible"))
+        writeShadow();
+
+    if (isText(m_style["draw:fill"], "gradient"))
+        writeGradient();
+    else if (isText(m_style["draw:fill"], "bitmap") && m_style["draw:fill-image"] &&
+             m_style["libwpg:mime-type"])
+        writePattern();
+}
+
+void CDRSVGGenerator::writeShadow()
+{
+    unsigned shadowColour = 0;
+    if (const WPXProperty *colour = m_style["draw:shadow-color"]) {
+        const std::string value = colour->getStr();
+        if (value.size() == 7 && value[0] == '#')
+            std::from_chars(value.data() + 1, value.data() + 7, shadowColour, 16);
+    }
+    const double red = ((shadowColour >> 16) & 0xff) / 255.0;
+    const double green = ((shadowColour >> 8) & 0xff) / 255.0;
+    const double blue = (shadowColour & 0xff) / 255.0;
+
+    m_out += "<svg:defs>\n<svg:filter filterUnits=\"userSpaceOnUse\" id=\"shadow";
+    m_out += std::to_string(m_shadowIndex++);
+    m_out += "\">";
+    m_out += "<svg:feOffset in=\"SourceGraphic\" result=\"offset\" dx=\"";
+    points(m_style, "draw:shadow-offset-x");
+    m_out += "\" dy=\"";
+    points(m_style, "draw:shadow-offset-y");
+    m_out += "\"/>";
+    m_out += "<svg:feColorMatrix in=\"offset\" result=\"offset-color\" type=\"matrix\" values=\"";
+    m_out += "0 0 0 0 ";
+    number(red);
+    m_out += " 0 0 0 0 ";
+    number(green);
+    m_out += " 0 0 0 0 ";
+    number(blue);
+    m_out += " 0 0 0 ";
+    const double shadowOpacity = realOf(m_style, "draw:shadow-opacity");
+    const WPXProperty *opacity = m_style["draw:opacity"];
+    if (opacity && opacity->getDouble() < 1.0)
+        number(shadowOpacity / opacity->getDouble());
+    else
+        number(shadowOpacity);
+    m_out += " 0\"/>";
+    m_out += "<svg:feMerge><svg:feMergeNode in=\"offset-color\" /><svg:feMergeNode "
+             "in=\"SourceGraphic\" /></svg:feMerge></svg:filter></svg:defs>";
+}
+
+void CDRSVGGenerator::writeGradient()
+{
+    // An absent angle negates to minus zero, which is kept as such.
+    const double angle = wrapAngle(-realOr(m_style["draw:angle"], 0.0));
+    if (!m_gradient.empty()) {
+        writeGradientWithStops(angle);
+        return;
+    }
+    const WPXProperty *style = m_style["draw:style"];
+    if (style)
+        writeTwoColourGradient(style->getStr(), angle);
+}
+
+void CDRSVGGenerator::writeGradientWithStops(double angle)
+{
+    m_out += "<svg:defs>\n";
+    const bool radial = isText(m_style["draw:style"], "radial");
+    if (radial) {
+        m_out += "  <svg:radialGradient id=\"grad";
+        m_out += std::to_string(m_gradientIndex++);
+        m_out += "\" cx=\"";
+        text(m_style, "svg:cx");
+        m_out += "\" cy=\"";
+        text(m_style, "svg:cy");
+        m_out += "\" r=\"";
+        text(m_style, "svg:r");
+        m_out += "\" >\n";
+    } else {
+        m_out += "  <svg:linearGradient id=\"grad";
+        m_out += std::to_string(m_gradientIndex++);
+        m_out += "\" >\n";
+    }
+    for (const WPXPropertyList &stop : m_gradient) {
+        m_out += "    <svg:stop offset=\"";
+        text(stop, "svg:offset");
+        m_out += "\" stop-color=\"";
+        text(stop, "svg:stop-color");
+        m_out += "\" stop-opacity=\"";
+        number(realOf(stop, "svg:stop-opacity"));
+        m_out += "\" />\n";
+    }
+    if (radial) {
+        m_out += "  </svg:radialGradient>\n";
+    } else {
+        m_out += "  </svg:linearGradient>\n";
+        if (angle != 270)
+            writeRotatedGradient(angle);
+    }
+    m_out += "</svg:defs>\n";
+}
+
+void CDRSVGGenerator::writeTwoColourGradient(std::string_view kind, double angle)
+{
+    const bool bothColours = m_style["draw:start-color"] && m_style["draw:end-color"];
+    if (kind == "radial" || kind == "rectangular" || kind == "square" || kind == "ellipsoid") {
+        m_out += "<svg:defs>\n  <svg:radialGradient id=\"grad";
+        m_out += std::to_string(m_gradientIndex++);
+        m_out += "\"";
+        for (const auto &[attribute, primary, alternative] :
+             {std::tuple{" cx=\"", "svg:cx", "draw:cx"},
+              std::tuple{" cy=\"", "svg:cy", "draw:cy"}}) {
+            const char *key = m_style[primary] ? primary : alternative;
+            if (m_style[key]) {
+                m_out += attribute;
+                text(m_style, key);
+                m_out += "\"";
+            }
+        }
+        m_out += " r=\"";
+        number((1.0 - realOf(m_style, "draw:border")) * 100.0);
+        m_out += "%\" >\n";
+        if (bothColours) {
+            writeTwoColourStop("0%", "draw:end-color", "libwpg:end-opacity");
+            writeTwoColourStop("100%", "draw:start-color", "libwpg:start-opacity");
+        }
+        m_out += "  </svg:radialGradient>\n</svg:defs>\n";
+    } else if (kind == "linear" || kind == "axial") {
+        m_out += "<svg:defs>\n  <svg:linearGradient id=\"grad";
+        m_out += std::to_string(m_gradientIndex++);
+        m_out += "\" >\n";
+        if (bothColours && kind == "linear") {
+            writeTwoColourStop("0%", "draw:start-color", "libwpg:start-opacity");
+            writeTwoColourStop("100%", "draw:end-color", "libwpg:end-opacity");
+        } else if (bothColours) {
+            writeTwoColourStop("0%", "draw:end-color", "libwpg:end-opacity");
+            writeTwoColourStop("50%", "draw:start-color", "libwpg:start-opacity");
+            writeTwoColourStop("100%", "draw:end-color", "libwpg:end-opacity");
+        }
+        m_out += "  </svg:linearGradient>\n";
+        if (angle != 270)
+            writeRotatedGradient(angle);
+        m_out += "</svg:defs>\n";
+    }
+}
+
+void CDRSVGGenerator::writeTwoColourStop(std::string_view offset, std::string_view colourKey,
+                                         std::string_view opacityKey)
+{
+    m_out += "    <svg:stop offset=\"";
+    m_out += offset;
+    m_out += "\" stop-color=\"";
+    text(m_style, colourKey);
+    m_out += "\" stop-opacity=\"";
+    number(realOr(m_style[opacityKey], 1.0));
+    m_out += "\" />\n";
+}
+
+void CDRSVGGenerator::writeRotatedGradient(double angle)
+{
+    m_out += "  <svg:linearGradient xlink:href=\"#grad";
+    m_out += std::to_string(m_gradientIndex - 1);
+    m_out += "\" id=\"grad";
+    m_out += std::to_string(m_gradientIndex++);
+    m_out += "\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\" gradientTransform=\"rotate(";
+    number(angle);
+    m_out += " .5 .5)\" gradientUnits=\"objectBoundingBox\" >\n  </svg:linearGradient>\n";
+}
+
+void CDRSVGGenerator::writePattern()
+{
+    const auto lengthOr100 = [this](const char *name, const char *key, const char *closing) {
+        m_out += name;
+        if (m_style[key])
+            points(m_style, key);
+        else
+            m_out += "100";
+        m_out += closing;
+    };
+    m_out += "<svg:defs>\n  <svg:pattern id=\"img";
+    m_out += std::to_string(m_patternIndex++);
+    m_out += "\" patternUnits=\"userSpaceOnUse\" ";
+    lengthOr100("width=\"", "svg:width", "\" ");
+    lengthOr100("height=\"", "svg:height", "\">");
+    m_out += "\n<svg:image ";
+    for (const auto &[name, key] : {std::pair{"x=\"", "svg:x"}, std::pair{"y=\"", "svg:y"}}) {
+        m_out += name;
+        if (m_style[key])
+            points(m_style, key);
+        else
+            m_out += "0";
+        m_out += "\" ";
+    }
+    lengthOr100("width=\"", "svg:width", "\" ");
+    lengthOr100("height=\"", "svg:height", "\" ");
+    m_out += "xlink:href=\"data:";
+    text(m_style, "libwpg:mime-type");
+    m_out += ";base64,";
+    text(m_style, "draw:fill-image");
+    m_out += "\" />\n  </svg:pattern>\n</svg:defs>\n";
+}
+
+void CDRSVGGenerator::writeStyle()
+{
+    const WPXProperty *stroke = m_style["draw:stroke"];
+    const WPXProperty *fill = m_style["draw:fill"];
+    const bool visibleStroke = stroke && stroke->getStr() != "none";
+
+    m_out += "style=\"";
+    if (const WPXProperty *width = m_style["svg:stroke-width"]) {
+        double inches = width->getDouble();
+        if (inches == 0 && visibleStroke)
+            inches = 1.0 / 360.0; // a hairline
+        m_out += "stroke-width: ";
+        number(inches * 72);
+        m_out += "; ";
+    }
+    if (visibleStroke) {
+        if (m_style["svg:stroke-color"]) {
+            m_out += "stroke: ";
+            text(m_style, "svg:stroke-color");
+            m_out += "; ";
+        }
+        const WPXProperty *opacity = m_style["svg:stroke-opacity"];
+        if (opacity && opacity->getInt() != 1) {
+            m_out += "stroke-opacity: ";
+            number(opacity->getDouble());
+            m_out += "; ";
+        }
+    }
+    if (isText(stroke, "solid")) {
+        m_out += "stroke-dasharray:  solid; ";
+    } else if (isText(stroke, "dash")) {
+        const auto integer = [this](const char *key) {
+            const WPXProperty *property = m_style[key];
+            return property ? property->getInt() : 0;
+        };
+        const int firstDashes = std::min(integer("draw:dots1"), MaxDashes);
+        const int secondDashes = std::min(integer("draw:dots2"), MaxDashes);
+        const std::string firstLength = std::to_string(integer("draw:dots1-length"));
+        const std::string secondLength = std::to_string(integer("draw:dots2-length"));
+        const std::string gap = std::to_string(integer("draw:distance"));
+        m_out += "stroke-dasharray: ";
+        for (int i = 0; i < firstDashes; ++i) {
+            if (i > 0)
+                m_out += ", ";
+            m_out += firstLength + ", " + gap;
+        }
+        for (int i = 0; i < secondDashes; ++i)
+            m_out += ", " + secondLength + ", " + gap;
+        m_out += "; ";
+    }
+    if (m_style["svg:stroke-linecap"]) {
+        m_out += "stroke-linecap: ";
+        text(m_style, "svg:stroke-linecap");
+        m_out += "; ";
+    }
+    if (m_style["svg:stroke-linejoin"]) {
+        m_out += "stroke-linejoin: ";
+        text(m_style, "svg:stroke-linejoin");
+        m_out += "; ";
+    }
+    if (isText(fill, "none")) {
+        m_out += "fill: none; ";
+    } else if (m_style["svg:fill-rule"]) {
+        m_out += "fill-rule: ";
+        text(m_style, "svg:fill-rule");
+        m_out += "; ";
+    }
+    if (isText(fill, "gradient")) {
+        m_out += "fill: url(#grad";
+        m_out += std::to_string(m_gradientIndex - 1);
+        m_out += "); ";
+    }
+    if (isText(fill, "bitmap")) {
+        m_out += "fill: url(#img";
+        m_out += std::to_string(m_patternIndex - 1);
+        m_out += "); ";
+    }
+    if (isText(m_style["draw:shadow"], "visible")) {
+        m_out += "filter:url(#shadow";
+        m_out += std::to_string(m_shadowIndex - 1);
+        m_out += "); ";
+    }
+    if (isText(fill, "solid") && m_style["draw:fill-color"]) {
+        m_out += "fill: ";
+        text(m_style, "draw:fill-color");
+        m_out += "; ";
+    }
+    const WPXProperty *opacity = m_style["draw:opacity"];
+    if (opacity && opacity->getDouble() < 1.0) {
+        m_out += "fill-opacity: ";
+        number(opacity->getDouble());
+        m_out += "; ";
+    }
+    m_out += "\"";
+}
+
+void CDRSVGGenerator::drawRectangle(const WPXPropertyList &propList)
+{
+    m_out += "<svg:rect x=\"";
+    points(propList, "svg:x");
+    m_out += "\" y=\"";
+    points(propList, "svg:y");
+    m_out += "\" width=\"";
+    points(propList, "svg:width");
+    m_out += "\" height=\"";
+    points(propList, "svg:height");
+    m_out += "\" ";
+    const WPXProperty *rx = propList["svg:rx"];
+    const WPXProperty *ry = propList["svg:ry"];
+    if ((rx && rx->getInt() != 0) || (ry && ry->getInt() != 0)) {
+        m_out += "rx=\"";
+        points(propList, "svg:rx");
+        m_out += "\" ry=\"";
+        points(propList, "svg:ry");
+        m_out += "\" ";
+    }
+    writeStyle();
+    m_out += "/>\n";
+}
+
+void CDRSVGGenerator::drawEllipse(const WPXPropertyList &propList)
+{
+    m_out += "<svg:ellipse cx=\"";
+    points(propList, "svg:cx");
+    m_out += "\" cy=\"";
+    points(propList, "svg:cy");
+    m_out += "\" rx=\"";
+    points(propList, "svg:rx");
+    m_out += "\" ry=\"";
+    points(propList, "svg:ry");
+    m_out += "\" ";
+    writeStyle();
+    const WPXProperty *rotate = propList["libwpg:rotate"];
+    if (rotate && !(rotate->getDouble() == 0)) {
+        m_out += " transform=\" translate(";
+        points(propList, "svg:cx");
+        m_out += ", ";
+        points(propList, "svg:cy");
+        m_out += ") rotate(";
+        number(-rotate->getDouble());
+        m_out += ") translate(";
+        number(-72 * realOf(propList, "svg:cx"));
+        m_out += ", ";
+        number(-72 * realOf(propList, "svg:cy"));
+        m_out += ")\" ";
+    }
+    m_out += "/>\n";
+}
+
+void CDRSVGGenerator::drawPolygon(const WPXPropertyListVector &vertices)
+{
+    writeVertices(vertices, true);
+}
+
+void CDRSVGGenerator::drawPolyline(const WPXPropertyListVector &vertices)
+{
+    writeVertices(vertices, false);
+}
+
+void CDRSVGGenerator::writeVertices(const WPXPropertyListVector &vertices, bool closed)
+{
+    if (vertices.count() < 2)
+        return;
+    if (vertices.count() == 2) {
+        m_out += "<svg:line x1=\"";
+        points(vertices[0], "svg:x");
+        m_out += "\"  y1=\"";
+        points(vertices[0], "svg:y");
+        m_out += "\" x2=\"";
+        points(vertices[1], "svg:x");
+        m_out += "\"  y2=\"";
+        points(vertices[1], "svg:y");
+        m_out += "\"\n";
+    } else {
+        m_out += closed ? "<svg:polygon " : "<svg:polyline ";
+        m_out += "points=\"";
+        for (std::size_t i = 0; i < vertices.count(); ++i) {
+            if (i > 0)
+                m_out += ", ";
+            points(vertices[i], "svg:x");
+            m_out += " ";
+            points(vertices[i], "svg:y");
+        }
+        m_out += "\"\n";
+    }
+    writeStyle();
+    m_out += "/>\n";
+}
+
+void CDRSVGGenerator::drawPath(const WPXPropertyListVector &path)
+{
+    m_out += "<svg:path d=\" ";
+    const std::size_t count = path.count();
+    for (std::size_t i = 0; i < count; ++i) {
+        const WPXPropertyList &element = path[i];
+        const WPXProperty *actionProperty = element["libwpg:path-action"];
+        if (!actionProperty)
+            continue;
+        const std::string action = actionProperty->getStr();
+        const auto endPoint = [&] {
+            points(element, "svg:x");
+            m_out += ",";
+            points(element, "svg:y");
+        };
+        const auto controlPoint = [&](const char *x, const char *y) {
+            points(element, x);
+            m_out += ",";
+            points(element, y);
+            m_out += " ";
+        };
+        if (action == "M" || action == "L") {
+            m_out += '\n';
+            m_out += action;
+            endPoint();
+        } else if (action == "C") {
+            m_out += "\nC";
+            controlPoint("svg:x1", "svg:y1");
+            controlPoint("svg:x2", "svg:y2");
+            endPoint();
+        } else if (action == "Q") {
+            m_out += "\nQ";
+            controlPoint("svg:x1", "svg:y1");
+            endPoint();
+        } else if (action == "A") {
+            m_out += "\nA";
+            controlPoint("svg:rx", "svg:ry");
+            number(realOr(element["libwpg:rotate"], 0.0));
+            m_out += " ";
+            const WPXProperty *largeArc = element["libwpg:large-arc"];
+            const WPXProperty *sweep = element["libwpg:sweep"];
+            m_out += std::to_string(largeArc ? largeArc->getInt() : 1);
+            m_out += ",";
+            m_out += std::to_string(sweep ? sweep->getInt() : 1);
+            m_out += " ";
+            endPoint();
+        } else if (action == "Z" && i == count - 1 && i >= 3) {
+            m_out += "\nZ";
+        }
+    }
+    m_out += "\" \n";
+    writeStyle();
+    m_out += "/>\n";
+}
+
+void CDRSVGGenerator::drawGraphicObject(const WPXPropertyList &propList,
+                                        const WPXBinaryData &binaryData)
+{
+    const WPXProperty *mimeType = propList["libwpg:mime-type"];
+    if (!mimeType || mimeType->getStr().empty())
+        return;
+    const std::string url =
+        TMPManager::instance().save(binaryData.getDataBuffer(), binaryData.size());
+    // An image that could not be saved is left out: a reference to nothing
+    // would only show as a broken picture.
+    if (url.empty())
+        return;
+
+    m_out += "<svg:image ";
+    if (propList["svg:x"] && propList["svg:y"] && propList["svg:width"] && propList["svg:height"]) {
+        m_out += "x=\"";
+        points(propList, "svg:x");
+        m_out += "\" y=\"";
+        points(propList, "svg:y");
+        m_out += "\" ";
+    }
+    m_out += "width=\"";
+    points(propList, "svg:width");
+    m_out += "\" height=\"";
+    points(propList, "svg:height");
+    m_out += "\" xlink:href=\"";
+    WPXString::appendEscaped(m_out, url);
+    m_out += "\" />\n";
+}
+
+void CDRSVGGenerator::startTextObject(const WPXPropertyList &propList,
+                                      const WPXPropertyListVector &)
+{
+    m_textOriginX = realOf(propList, "svg:x");
+    m_textLines = 0;
+    m_pendingLineAdvances = 0;
+    m_lineHasSpan = false;
+    m_lastFontSize = 0.0;
+
+    m_out += "<svg:text ";
+    if (propList["svg:x"] && propList["svg:y"]) {
+        m_out += "x=\"";
+        points(propList, "svg:x");
+        m_out += "\" y=\"";
+        points(propList, "svg:y");
+        m_out += "\"";
+    }
+    const WPXProperty *rotate = propList["libwpg:rotate"];
+    if (rotate && !(rotate->getDouble() == 0)) {
+        m_out += " transform=\"translate(";
+        points(propList, "svg:x");
+        m_out += ", ";
+        points(propList, "svg:y");
+        m_out += ") rotate(";
+        number(-rotate->getDouble());
+        m_out += ") translate(";
+        number(-72 * realOf(propList, "svg:x"));
+        m_out += ", ";
+        number(-72 * realOf(propList, "svg:y"));
+        m_out += ")\"";
+    }
+    m_out += ">\n";
+}
+
+void CDRSVGGenerator::endTextObject()
+{
+    m_out += "</svg:text>\n";
+}
+
+void CDRSVGGenerator::startTextLine(const WPXPropertyList &)
+{
+    if (m_textLines++ > 0)
+        ++m_pendingLineAdvances;
+    m_lineHasSpan = false;
+}
+
+void CDRSVGGenerator::endTextLine() {}
+
+void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
+{
+    const WPXProperty *fontSize = propList["fo:font-size"];
+    double size = fontSize ? fontSize->getDouble() : m_lastFontSize;
+    if (!(size > 0))
+        size = DefaultFontSize;
+
+    m_out += "<svg:tspan ";
+    // The first span of a later line starts below the previous line, back at
+    // the text's left edge; single-line text carries no position of its own.
+    if (!m_lineHasSpan && m_pendingLineAdvances > 0) {
+        m_out += "x=\"";
+        number(m_textOriginX * 72);
+        m_out += "\" dy=\"";
+        number(m_pendingLineAdvances * LineSpacing * size);
+        m_out += "\" ";
+        m_pendingLineAdvances = 0;
+    }
+    m_lineHasSpan = true;
+    m_lastFontSize = size;
+
+    for (const auto &[attribute, key] : {std::pair{"font-family=\"", "style:font-name"},
+                                         std::pair{"font-style=\"", "fo:font-style"},
+                                         std::pair{"font-weight=\"", "fo:font-weight"},
+                                         std::pair{"font-variant=\"", "fo:font-variant"}}) {
+        if (propList[key]) {
+            m_out += attribute;
+            text(propList, key);
+            m_out += "\" ";
+        }
+    }
+    if (fontSize) {
+        m_out += "font-size=\"";
+        number(fontSize->getDouble());
+        m_out += "\" ";
+    }
+    for (const auto &[attribute, key] :
+         {std::pair{"fill=\"", "fo:color"}, std::pair{"text-transform=\"", "fo:text-transform"}}) {
+        if (propList[key]) {
+            m_out += attribute;
+            text(propList, key);
+            m_out += "\" ";
+        }
+    }
+    for (const auto &[attribute, key] : {std::pair{"fill-opacity=\"", "svg:fill-opacity"},
+                                         std::pair{"stroke-opacity=\"", "svg:stroke-opacity"}}) {
+        if (propList[key]) {
+            m_out += attribute;
+            number(realOf(propList, key));
+            m_out += "\" ";
+        }
+    }
+    m_out += ">\n";
+}
+
+void CDRSVGGenerator::endTextSpan()
+{
+    m_out += "</svg:tspan>\n";
+}
+
+void CDRSVGGenerator::insertText(const WPXString &text)
+{
+    WPXString::appendEscaped(m_out, text.str());
+    m_out += '\n';
+}
