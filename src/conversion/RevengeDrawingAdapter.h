@@ -15,8 +15,9 @@ public:
     explicit RevengeDrawingAdapter(WPGPaintInterface &painter);
 
     // Translates one librevenge property list into the contract's form
-    // (child vectors are left out).
-    static WPXPropertyList convert(const librevenge::RVNGPropertyList &list);
+    // (child vectors, and the key named, are left out).
+    static WPXPropertyList convert(const librevenge::RVNGPropertyList &list,
+                                   const char *skippedKey = nullptr);
 
     void startDocument(const librevenge::RVNGPropertyList &) override {}
     void endDocument() override {}

@@ -5,7 +5,8 @@
 #include "foundation/Uuid.h"
 
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QUrl>
 
 TMPManager &TMPManager::instance()
@@ -16,17 +17,26 @@ TMPManager &TMPManager::instance()
 
 std::string TMPManager::save(const unsigned char *bytes, std::size_t length)
 {
-    const QString path = QDir(QDir::tempPath()).filePath(uuidText() + QStringLiteral(".bmp"));
+    // Qt falls back to the working directory when the temporary directory
+    // is missing; images must never land there.
+    const QString directory = QDir::tempPath();
+    if (QDir::isRelativePath(directory) || !QFileInfo(directory).isDir()) {
+        systemLog(QStringLiteral("Could not save image: no temporary directory"));
+        return {};
+    }
+    const QString path = QDir(directory).filePath(uuidText() + QStringLiteral(".bmp"));
 
     // Written under a temporary name and renamed, so that a viewer never
-    // sees half an image.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
+    // sees half an image. No sync to disk: the file lives only as long as
+    // the document that shows it.
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    if (!file.open() ||
         file.write(reinterpret_cast<const char *>(bytes), qint64(length)) != qint64(length) ||
-        !file.commit()) {
+        !file.flush() || !file.rename(path)) {
         systemLog(QStringLiteral("Could not save image to %1: %2").arg(path, file.errorString()));
         return {};
     }
+    file.setAutoRemove(false);
     {
         std::lock_guard lock(m_mutex);
         m_paths.insert(path);

@@ -1,0 +1,248 @@
+#include "TestDrawings.h"
+
+#include "conversion/CDR2SVG.h"
+#include "conversion/CDRLoadOperation.h"
+#include "conversion/ConversionQueue.h"
+#include "conversion/TMPManager.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/OperationQueue.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray Head =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\" "
+    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n"
+    "<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:svg=\"http://www.w3.org/2000/svg\" "
+    "xmlns:xlink=\"http://www.w3.org/1999/xlink\">\n"
+    "<body>\n"
+    "<?import namespace=\"svg\" urn=\"http://www.w3.org/2000/svg\"?>\n"
+    "<!-- \n"
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+    "<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\" "
+    "\"http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd\">\n"
+    " -->\n"
+    "<svg:svg id=\"svgRoot\" ";
+
+struct Counts
+{
+    int pages = 0;
+    int paths = 0;
+    int images = 0;
+    int texts = 0;
+};
+
+// Parses the whole document, so that a malformed one fails the test.
+Counts countElements(const QByteArray &document)
+{
+    Counts counts;
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.namespaceUri() != QLatin1String("http://www.w3.org/2000/svg"))
+            continue;
+        const QStringView name = xml.name();
+        counts.pages += name == QLatin1String("svg");
+        counts.paths += name == QLatin1String("path");
+        counts.images += name == QLatin1String("image");
+        counts.texts += name == QLatin1String("text");
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    return counts;
+}
+
+// Deletes the images a conversion wrote, as a document would.
+class ImageCollector
+{
+public:
+    ImageCollector()
+    {
+        NotificationCenter::defaultCenter().addObserver(
+            TMPManager::DidSaveFileNotification, nullptr, this,
+            [this](const Notification &n) { urls.append(n.userInfo.value("FilePath").toUrl()); });
+    }
+    ~ImageCollector()
+    {
+        NotificationCenter::defaultCenter().removeObserver(this);
+        for (const QUrl &url : std::as_const(urls))
+            QFile::remove(url.toLocalFile());
+    }
+    QList<QUrl> urls;
+};
+
+} // namespace
+
+TEST(ConversionTest, RealDrawingsConvertIntoWellFormedPageDocuments)
+{
+    struct Case
+    {
+        const char *file;
+        Counts expected;
+    };
+    // Counts as libcdr's own converter reports them for the same files.
+    const Case cases[] = {
+        {"cdr08_cryptosticky_Graphic2.cdr", {1, 8, 0, 0}},
+        {"cdr12_CEMNG_LOGO2.cdr", {1, 373, 0, 14}},
+        {"x5_irank_modelo1.cdr", {7, 146, 0, 35}},
+        {"x5_xapian_test2.cdr", {2, 0, 0, 2}},
+        {"x7_models-heart_part1.cdr", {5, 55, 2, 11}},
+        {"v23_2021_corolDrow_zakaz.cdr", {1, 53, 22, 6}},
+    };
+    for (const Case &c : cases) {
+        ImageCollector images;
+        CDR2SVG converter(drawing(c.file));
+        Error error;
+        ASSERT_TRUE(converter.convertToSVG(&error)) << c.file;
+        const QByteArray &document = converter.svgData();
+        EXPECT_TRUE(document.startsWith(Head)) << c.file;
+        EXPECT_TRUE(document.endsWith("</svg:svg>\n\n</body>\n</html>\n")) << c.file;
+        const Counts counts = countElements(document);
+        EXPECT_EQ(counts.pages, c.expected.pages) << c.file;
+        EXPECT_EQ(counts.paths, c.expected.paths) << c.file;
+        EXPECT_EQ(counts.images, c.expected.images) << c.file;
+        EXPECT_EQ(counts.texts, c.expected.texts) << c.file;
+        EXPECT_EQ(images.urls.size(), c.expected.images) << c.file;
+        // Pages are separated, never preceded, by a rule.
+        EXPECT_EQ(document.count("</svg:svg>\n\n<hr/>\n<!-- \n"), c.expected.pages - 1) << c.file;
+        EXPECT_EQ(document.count("<hr/>"), c.expected.pages - 1) << c.file;
+    }
+}
+
+TEST(ConversionTest, NonAsciiTextKeepsItsUtf8Bytes)
+{
+    CDR2SVG converter(drawing("x5_xapian_test2.cdr"));
+    ASSERT_TRUE(converter.convertToSVG(nullptr));
+    EXPECT_TRUE(converter.svgData().contains("\xd0\xb5\xd0\xb4\xd0\xbe\xd0\xb9")); // "едой"
+    EXPECT_FALSE(converter.svgData().startsWith("\xef\xbb\xbf"));
+}
+
+TEST(ConversionTest, UnusableFilesFailWithTheirCodeAndMessage)
+{
+    struct Case
+    {
+        QString path;
+        int code;
+        QString message;
+    };
+    const Case cases[] = {
+        {damagedFile("text_renamed.cdr"), 10, CDR2SVG::NewerVersionMessage},
+        {damagedFile("empty.cdr"), 10, CDR2SVG::NewerVersionMessage},
+        {damagedFile("zip_random_member.cdr"), 10, CDR2SVG::NewerVersionMessage},
+        {damagedFile("truncated30_riff_cdr13_pcbdesignDiya_10s5p.cdr"), 11,
+         CDR2SVG::NewerVersionMessage},
+        {drawing("cmx_libreoffice_fdo63782-1.cmx"), 10, CDR2SVG::NewerVersionMessage},
+        {drawing("x4_tandoon_Graphic1.cdr"), 11, CDR2SVG::NewerVersionMessage},
+        {QStringLiteral("/nonexistent/drawing.cdr"), 10, CDR2SVG::NewerVersionMessage},
+    };
+    EXPECT_EQ(CDR2SVG::NewerVersionMessage,
+              "This file is created with newer version of CorelDRAW, to open this file update to "
+              "Quillmoor 2!");
+    for (const Case &c : cases) {
+        ImageCollector images;
+        CDR2SVG converter(c.path);
+        Error error;
+        EXPECT_FALSE(converter.convertToSVG(&error)) << c.path.toStdString();
+        EXPECT_EQ(error.domain(), "NSCocoaErrorDomain");
+        EXPECT_EQ(error.code(), c.code) << c.path.toStdString();
+        EXPECT_EQ(error.localizedDescription(), c.message);
+        EXPECT_EQ(error.userInfo().size(), 1);
+        EXPECT_TRUE(converter.svgData().isNull());
+    }
+}
+
+namespace {
+
+// A document stand-in that records the load operation's callbacks.
+class RecordingDocument : public QObject, public CDRLoadOperationDelegate
+{
+public:
+    explicit RecordingDocument(QString name, QStringList &journal)
+        : m_name(std::move(name))
+        , m_journal(journal)
+    {}
+    void cdrLoadOperationWillStart(CDRLoadOperation *) override { record("start"); }
+    void cdrLoadOperationDidFinish(CDRLoadOperation *operation) override
+    {
+        record("finish");
+        documentBytes = operation->convertor()->svgData().size();
+    }
+    void cdrLoadOperationDidFailWithError(const Error &error) override
+    {
+        record("fail " + QString::number(error.code()));
+    }
+    qsizetype documentBytes = 0;
+
+private:
+    void record(const QString &what)
+    {
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        m_journal.append(m_name + " " + what);
+    }
+    QString m_name;
+    QStringList &m_journal;
+};
+
+std::shared_ptr<CDRLoadOperation> loadOperation(QObject *document, const QString &path)
+{
+    auto operation = std::make_shared<CDRLoadOperation>();
+    operation->setDocument(document);
+    operation->setConvertor(std::make_shared<CDR2SVG>(path));
+    return operation;
+}
+
+// Runs the main thread's events until the operation has finished.
+void waitFor(const std::shared_ptr<CDRLoadOperation> &operation)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!operation->isFinished() && timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    ASSERT_TRUE(operation->isFinished());
+}
+
+} // namespace
+
+TEST(LoadOperationTest, DocumentsAreConvertedOneAfterTheOtherOnTheMainThread)
+{
+    int argc = 1;
+    char name[] = "test";
+    char *argv[] = {name};
+    QCoreApplication app(argc, argv);
+    EXPECT_EQ(conversionQueue().maxConcurrentOperationCount(), 1);
+
+    QStringList journal;
+    RecordingDocument first("first", journal);
+    RecordingDocument second("second", journal);
+    RecordingDocument broken("broken", journal);
+    auto a = loadOperation(&first, drawing("x6_dblab_fly_storage.cdr"));
+    auto b = loadOperation(&second, drawing("cdr08_cryptosticky_Graphic2.cdr"));
+    auto c = loadOperation(&broken, damagedFile("empty.cdr"));
+    conversionQueue().addOperation(a);
+    conversionQueue().addOperation(b);
+    conversionQueue().addOperation(c);
+    waitFor(c);
+    EXPECT_EQ(journal, (QStringList{"first start", "first finish", "second start", "second finish",
+                                    "broken start", "broken fail 10"}));
+    EXPECT_GT(first.documentBytes, 0);
+
+    // A document that went away before its conversion is simply not told.
+    journal.clear();
+    auto orphan = std::make_shared<CDRLoadOperation>();
+    {
+        RecordingDocument gone("gone", journal);
+        orphan = loadOperation(&gone, drawing("cdr08_cryptosticky_Graphic2.cdr"));
+    }
+    conversionQueue().addOperation(orphan);
+    waitFor(orphan);
+    EXPECT_TRUE(journal.isEmpty());
+}

@@ -1,0 +1,279 @@
+#include "GeneratorTestSupport.h"
+
+#include "conversion/TMPManager.h"
+#include "foundation/NotificationCenter.h"
+
+#include <QFile>
+#include <QTemporaryFile>
+#include <QUrl>
+
+#include <thread>
+
+namespace {
+
+WPXPropertyList element(const char *action, double x = 0, double y = 0)
+{
+    return props(
+        {{"libwpg:path-action", text(action)}, {"svg:x", inches(x)}, {"svg:y", inches(y)}});
+}
+
+const WPXPropertyList SolidRed = props({{"draw:fill", text("solid")},
+                                        {"draw:fill-color", text("#ff0000")},
+                                        {"draw:stroke", text("none")},
+                                        {"svg:stroke-width", inches(0)}});
+
+} // namespace
+
+TEST_F(GeneratorTest, ClosedSquarePathIsWrittenExactly)
+{
+    begin();
+    generator.setStyle(SolidRed, WPXPropertyListVector());
+    generator.drawPath(
+        vector({element("M", 1, 1), element("L", 2, 1), element("L", 2, 2), element("Z")}));
+    EXPECT_EQ(body(), "<svg:path d=\" \nM72,72\nL144,72\nL144,144\nZ\" \n"
+                      "style=\"stroke-width: 0; fill: #ff0000; \"/>\n");
+}
+
+TEST_F(GeneratorTest, CloseIsKeptOnlyAtTheEndOfALongEnoughPath)
+{
+    begin();
+    generator.drawPath(vector({element("M"), element("L", 1), element("Z")}));
+    generator.drawPath(vector({element("M"), element("L", 1), element("L", 1, 1), element("Z"),
+                               element("M", 2, 2), element("L", 3, 3)}));
+    generator.drawPath(vector({props({{"svg:x", inches(1)}})}));
+    EXPECT_EQ(body(), "<svg:path d=\" \nM0,0\nL72,0\" \nstyle=\"\"/>\n"
+                      "<svg:path d=\" \nM0,0\nL72,0\nL72,72\nM144,144\nL216,216\" \nstyle=\"\"/>\n"
+                      "<svg:path d=\" \" \nstyle=\"\"/>\n");
+}
+
+TEST_F(GeneratorTest, CurvesAndArcs)
+{
+    begin();
+    WPXPropertyList curve = element("C", 3, 3);
+    curve.insert("svg:x1", 1.0);
+    curve.insert("svg:y1", 1.0);
+    curve.insert("svg:x2", 2.0);
+    curve.insert("svg:y2", 2.0);
+    WPXPropertyList quad = element("Q", 2, 0);
+    quad.insert("svg:x1", 1.0);
+    quad.insert("svg:y1", 0.5);
+    WPXPropertyList arc = element("A", 1, 1);
+    arc.insert("svg:rx", 0.5);
+    arc.insert("svg:ry", 0.25);
+    WPXPropertyList flaggedArc = arc;
+    flaggedArc.insert("libwpg:rotate", real(30));
+    flaggedArc.insert("libwpg:large-arc", false);
+    flaggedArc.insert("libwpg:sweep", WPXProperty::integer(0));
+    generator.drawPath(vector({element("M"), curve, quad, arc, flaggedArc}));
+    EXPECT_EQ(body(), "<svg:path d=\" \nM0,0\nC72,72 144,144 216,216\nQ72,36 144,0"
+                      "\nA36,18 0 1,1 72,72\nA36,18 30 0,0 72,72\" \nstyle=\"\"/>\n");
+}
+
+TEST_F(GeneratorTest, RectangleRadiiOnlyFromAnInchUp)
+{
+    begin();
+    const auto rect = [](double radius) {
+        return props({{"svg:x", inches(1)},
+                      {"svg:y", inches(2)},
+                      {"svg:width", inches(3)},
+                      {"svg:height", inches(4)},
+                      {"svg:rx", inches(radius)},
+                      {"svg:ry", inches(radius)}});
+    };
+    generator.drawRectangle(rect(0.5));
+    generator.drawRectangle(rect(1.5));
+    EXPECT_EQ(body(), "<svg:rect x=\"72\" y=\"144\" width=\"216\" height=\"288\" style=\"\"/>\n"
+                      "<svg:rect x=\"72\" y=\"144\" width=\"216\" height=\"288\" rx=\"108\" "
+                      "ry=\"108\" style=\"\"/>\n");
+}
+
+TEST_F(GeneratorTest, RotatedEllipseTurnsAboutItsCentre)
+{
+    begin();
+    generator.drawEllipse(props({{"svg:cx", inches(1)},
+                                 {"svg:cy", inches(2)},
+                                 {"svg:rx", inches(0.5)},
+                                 {"svg:ry", inches(0.25)},
+                                 {"libwpg:rotate", real(30)}}));
+    generator.drawEllipse(props({{"svg:cx", inches(1)},
+                                 {"svg:cy", inches(2)},
+                                 {"svg:rx", inches(0.5)},
+                                 {"svg:ry", inches(0.25)},
+                                 {"libwpg:rotate", real(0)}}));
+    EXPECT_EQ(body(), "<svg:ellipse cx=\"72\" cy=\"144\" rx=\"36\" ry=\"18\" style=\"\" "
+                      "transform=\" translate(72, 144) rotate(-30) translate(-72, -144)\" />\n"
+                      "<svg:ellipse cx=\"72\" cy=\"144\" rx=\"36\" ry=\"18\" style=\"\"/>\n");
+}
+
+TEST_F(GeneratorTest, VertexListsByCount)
+{
+    begin();
+    const WPXPropertyList a = props({{"svg:x", inches(0)}, {"svg:y", inches(0)}});
+    const WPXPropertyList b = props({{"svg:x", inches(1)}, {"svg:y", inches(2)}});
+    generator.drawPolygon(vector({a}));
+    generator.drawPolygon(vector({a, b}));
+    generator.drawPolyline(vector({a, b, a}));
+    EXPECT_EQ(body(), "<svg:line x1=\"0\"  y1=\"0\" x2=\"72\"  y2=\"144\"\nstyle=\"\"/>\n"
+                      "<svg:polyline points=\"0 0, 72 144, 0 0\"\nstyle=\"\"/>\n");
+}
+
+TEST_F(GeneratorTest, SingleLineTextIsWrittenAsGiven)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(props({{"style:font-name", text("Arial")},
+                                   {"fo:font-weight", text("bold")},
+                                   {"fo:font-size", WPXProperty::real(12, Unit::Point)},
+                                   {"fo:color", text("#1b1918")},
+                                   {"svg:fill-opacity", fraction(0.5)}}));
+    generator.insertText("a<b & 'c'");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"144\">\n"
+                      "<svg:tspan font-family=\"Arial\" font-weight=\"bold\" font-size=\"12\" "
+                      "fill=\"#1b1918\" fill-opacity=\"0.5\" >\n"
+                      "a&lt;b &amp; &apos;c&apos;\n"
+                      "</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
+TEST_F(GeneratorTest, RotatedTextTurnsAboutItsOrigin)
+{
+    begin();
+    generator.startTextObject(
+        props({{"svg:x", inches(1)}, {"svg:y", inches(2)}, {"libwpg:rotate", real(90)}}),
+        WPXPropertyListVector());
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"144\" transform=\"translate(72, 144) rotate(-90) "
+                      "translate(-72, -144)\">\n</svg:text>\n");
+}
+
+TEST_F(GeneratorTest, LaterLinesStartBelowThePreviousOne)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    const auto line = [this](const char *words, double size) {
+        generator.startTextLine(WPXPropertyList());
+        generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(size, Unit::Point)}}));
+        generator.insertText(words);
+        generator.endTextSpan();
+        generator.startTextSpan(WPXPropertyList());
+        generator.insertText("!");
+        generator.endTextSpan();
+        generator.endTextLine();
+    };
+    line("one", 10);
+    line("two", 20);
+    generator.startTextLine(WPXPropertyList()); // an empty line still takes room
+    generator.endTextLine();
+    line("four", 10);
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"144\">\n"
+                      "<svg:tspan font-size=\"10\" >\none\n</svg:tspan>\n"
+                      "<svg:tspan >\n!\n</svg:tspan>\n"
+                      "<svg:tspan x=\"72\" dy=\"24\" font-size=\"20\" >\ntwo\n</svg:tspan>\n"
+                      "<svg:tspan >\n!\n</svg:tspan>\n"
+                      "<svg:tspan x=\"72\" dy=\"24\" font-size=\"10\" >\nfour\n</svg:tspan>\n"
+                      "<svg:tspan >\n!\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
+class ImageTest : public GeneratorTest
+{
+protected:
+    void SetUp() override
+    {
+        NotificationCenter::defaultCenter().addObserver(
+            TMPManager::DidSaveFileNotification, nullptr, this, [this](const Notification &n) {
+                EXPECT_EQ(n.object, nullptr);
+                EXPECT_EQ(std::this_thread::get_id(), testThread);
+                const QUrl url = n.userInfo.value(TMPManager::FilePathKey).toUrl();
+                // The file is complete by the time it is announced.
+                EXPECT_TRUE(QFile::exists(url.toLocalFile()));
+                announced.append(url);
+            });
+    }
+    void TearDown() override
+    {
+        NotificationCenter::defaultCenter().removeObserver(this);
+        for (const QUrl &url : std::as_const(announced))
+            QFile::remove(url.toLocalFile());
+    }
+
+    std::thread::id testThread = std::this_thread::get_id();
+    QList<QUrl> announced;
+};
+
+TEST_F(ImageTest, EachImageBecomesAnAnnouncedTemporaryFile)
+{
+    const unsigned char first[] = {'B', 'M', 1, 2, 3};
+    const unsigned char second[] = {'B', 'M', 9};
+    const WPXPropertyList placed = props({{"libwpg:mime-type", text("image/bmp")},
+                                          {"svg:x", inches(1)},
+                                          {"svg:y", inches(1)},
+                                          {"svg:width", inches(2)},
+                                          {"svg:height", inches(1)}});
+    const WPXPropertyList unplaced = props({{"libwpg:mime-type", text("image/bmp")},
+                                            {"svg:width", inches(2)},
+                                            {"svg:height", inches(1)}});
+    begin();
+    generator.drawGraphicObject(placed, WPXBinaryData(first, sizeof first));
+    generator.drawGraphicObject(unplaced, WPXBinaryData(second, sizeof second));
+    const std::string page = body();
+
+    ASSERT_EQ(announced.size(), 2);
+    EXPECT_NE(announced[0], announced[1]);
+    QFile firstFile(announced[0].toLocalFile());
+    ASSERT_TRUE(firstFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(firstFile.readAll(), QByteArray("BM\1\2\3", 5));
+    EXPECT_TRUE(announced[0].fileName().endsWith(".bmp"));
+    EXPECT_EQ(announced[0].fileName().size(), 40);
+    EXPECT_TRUE(TMPManager::instance().savedPaths().contains(announced[1].toLocalFile()));
+
+    EXPECT_EQ(page, "<svg:image x=\"72\" y=\"72\" width=\"144\" height=\"72\" xlink:href=\"" +
+                        announced[0].toString().toStdString() + "\" />\n" +
+                        "<svg:image width=\"144\" height=\"72\" xlink:href=\"" +
+                        announced[1].toString().toStdString() + "\" />\n");
+}
+
+TEST_F(ImageTest, ImageWithoutTypeWritesNothing)
+{
+    const unsigned char bytes[] = {'B', 'M'};
+    begin();
+    generator.drawGraphicObject(props({{"libwpg:mime-type", text("")}}),
+                                WPXBinaryData(bytes, sizeof bytes));
+    generator.drawGraphicObject(WPXPropertyList(), WPXBinaryData(bytes, sizeof bytes));
+    EXPECT_EQ(body(), "");
+    EXPECT_TRUE(announced.isEmpty());
+}
+
+TEST_F(ImageTest, ImageThatCannotBeSavedIsLeftOut)
+{
+    QTemporaryFile notADirectory;
+    ASSERT_TRUE(notADirectory.open());
+    const QByteArray previous = qgetenv("TMPDIR");
+    const unsigned char bytes[] = {'B', 'M'};
+    begin();
+    // A missing temporary directory, and one that is really a file.
+    for (const QString &directory :
+         {QStringLiteral("/nonexistent/quillmoor-test"), notADirectory.fileName()}) {
+        qputenv("TMPDIR", directory.toUtf8());
+        generator.drawGraphicObject(props({{"libwpg:mime-type", text("image/bmp")},
+                                           {"svg:width", inches(1)},
+                                           {"svg:height", inches(1)}}),
+                                    WPXBinaryData(bytes, sizeof bytes));
+    }
+    generator.startLayer(WPXPropertyList());
+    generator.endLayer();
+    if (previous.isEmpty())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", previous);
+    // The page goes on normally after the failed images.
+    EXPECT_EQ(body(), "<svg:g>\n</svg:g>\n");
+    EXPECT_TRUE(announced.isEmpty());
+}
