@@ -489,21 +489,29 @@ void CDRSVGGenerator::drawEllipse(const WPXPropertyList &propList)
     points(propList, "svg:ry");
     m_out += "\" ";
     writeStyle();
-    const WPXProperty *rotate = propList["libwpg:rotate"];
-    if (rotate && !(rotate->getDouble() == 0)) {
-        m_out += " transform=\" translate(";
-        points(propList, "svg:cx");
-        m_out += ", ";
-        points(propList, "svg:cy");
-        m_out += ") rotate(";
-        number(-rotate->getDouble());
-        m_out += ") translate(";
-        number(-72 * realOf(propList, "svg:cx"));
-        m_out += ", ";
-        number(-72 * realOf(propList, "svg:cy"));
-        m_out += ")\" ";
-    }
+    writeRotation(propList, "svg:cx", "svg:cy", " transform=\" translate(", ")\" ");
     m_out += "/>\n";
+}
+
+void CDRSVGGenerator::writeRotation(const WPXPropertyList &propList, std::string_view xKey,
+                                    std::string_view yKey, std::string_view opening,
+                                    std::string_view closing)
+{
+    // NaN counts as a rotation: only an exact zero leaves the shape as it is.
+    const WPXProperty *rotate = propList["libwpg:rotate"];
+    if (!rotate || rotate->getDouble() == 0)
+        return;
+    m_out += opening;
+    points(propList, xKey);
+    m_out += ", ";
+    points(propList, yKey);
+    m_out += ") rotate(";
+    number(-rotate->getDouble());
+    m_out += ") translate(";
+    number(-72 * realOf(propList, xKey));
+    m_out += ", ";
+    number(-72 * realOf(propList, yKey));
+    m_out += closing;
 }
 
 void CDRSVGGenerator::drawPolygon(const WPXPropertyListVector &vertices)
@@ -648,20 +656,7 @@ void CDRSVGGenerator::startTextObject(const WPXPropertyList &propList,
         points(propList, "svg:y");
         m_out += "\"";
     }
-    const WPXProperty *rotate = propList["libwpg:rotate"];
-    if (rotate && !(rotate->getDouble() == 0)) {
-        m_out += " transform=\"translate(";
-        points(propList, "svg:x");
-        m_out += ", ";
-        points(propList, "svg:y");
-        m_out += ") rotate(";
-        number(-rotate->getDouble());
-        m_out += ") translate(";
-        number(-72 * realOf(propList, "svg:x"));
-        m_out += ", ";
-        number(-72 * realOf(propList, "svg:y"));
-        m_out += ")\"";
-    }
+    writeRotation(propList, "svg:x", "svg:y", " transform=\"translate(", ")\"");
     m_out += ">\n";
 }
 

@@ -55,6 +55,9 @@ private:
                             std::string_view opacityKey);
     void writeRotatedGradient(double angle);
     void writePattern();
+    // Turns a shape by -libwpg:rotate degrees about the point (xKey, yKey).
+    void writeRotation(const WPXPropertyList &propList, std::string_view xKey,
+                       std::string_view yKey, std::string_view opening, std::string_view closing);
     void writeVertices(const WPXPropertyListVector &vertices, bool closed);
 
     WPXPropertyListVector m_gradient;
