@@ -1,0 +1,7 @@
+#include "AdvertKit.h"
+
+std::shared_ptr<const AdvertKit> AdvertKit::sharedInstance()
+{
+    static const auto instance = std::make_shared<const AdvertKit>();
+    return instance;
+}

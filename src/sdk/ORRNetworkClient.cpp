@@ -1,0 +1,232 @@
+#include "ORRNetworkClient.h"
+
+#include "ORRNetworkResponseHandler.h"
+#include "Orrery.h"
+#include "support/NetworkThread.h"
+#include "support/URLError.h"
+
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <mutex>
+
+// Answers the session's trust challenges for the client.
+class ORRNetworkClient::SessionDelegate : public TWLURLSessionDelegate
+{
+public:
+    using TWLURLSessionDelegate::URLSession;
+
+    explicit SessionDelegate(std::shared_ptr<const ORRCertificatePinner> pinner)
+        : m_pinner(std::move(pinner))
+    {}
+
+    void URLSession(const Session &, const std::shared_ptr<TWLURLSessionTask> &,
+                    const Error &) override
+    {}
+
+    void URLSession(const Session &session, const URLAuthenticationChallenge &challenge,
+                    const URLSessionChallengeCompletionHandler &completionHandler) override
+    {
+        if (Orrery::sharedSDK().debug() || !m_pinner) {
+            completionHandler(URLSessionAuthChallengeDisposition::PerformDefaultHandling,
+                              std::nullopt);
+            return;
+        }
+        m_pinner->handleChallenge(challenge, session.get(), completionHandler);
+    }
+
+private:
+    const std::shared_ptr<const ORRCertificatePinner> m_pinner;
+};
+
+namespace {
+
+// Where retries start when the caller names no queue.
+const std::shared_ptr<OperationQueue> &globalQueue()
+{
+    static const auto queue =
+        std::make_shared<OperationQueue>(QStringLiteral("ORRNetworkClient retries"));
+    return queue;
+}
+
+Error retryLimitError(unsigned retryLimit, const URLRequest &request)
+{
+    return ORRNetworkResponseHandler::errorForCode(
+        ORRNetworkResponseHandler::RetryLimitReached,
+        {{QStringLiteral("retryLimit"), retryLimit},
+         {URLError::FailingURLStringKey, request.url().toString()}});
+}
+
+} // namespace
+
+std::shared_ptr<ORRNetworkClient> ORRNetworkClient::create(std::shared_ptr<OperationQueue> queue,
+                                                           Certificates pinnedCertificates)
+{
+    return createWithSessionConfiguration(TWLURLSessionConfiguration::defaultSessionConfiguration(),
+                                          std::move(queue), std::move(pinnedCertificates));
+}
+
+std::shared_ptr<ORRNetworkClient> ORRNetworkClient::createWithSessionConfiguration(
+    const std::optional<TWLURLSessionConfiguration> &configuration,
+    std::shared_ptr<OperationQueue> queue, Certificates pinnedCertificates)
+{
+    std::shared_ptr<ORRNetworkClient> client(new ORRNetworkClient);
+    if (pinnedCertificates)
+        client->m_certPinner = std::make_shared<ORRCertificatePinner>(*pinnedCertificates);
+    client->m_session = TWLURLSession::sessionWithConfiguration(
+        configuration, std::make_shared<SessionDelegate>(client->m_certPinner), std::move(queue));
+    if (!client->m_session)
+        return nullptr;
+    return client;
+}
+
+ORRNetworkClient::~ORRNetworkClient()
+{
+    if (m_session)
+        m_session->finishTasksAndInvalidate();
+}
+
+void ORRNetworkClient::startDataTaskWithRequest(const URLRequest &request,
+                                                DataCompletionHandler handler)
+{
+    startDataTaskWithRequest(request, DefaultRetryLimit, std::move(handler));
+}
+
+void ORRNetworkClient::startDataTaskWithRequest(const URLRequest &request, unsigned retryLimit,
+                                                DataCompletionHandler handler)
+{
+    startDataTaskWithRequest(request, retryLimit, 0, std::move(handler));
+}
+
+void ORRNetworkClient::startDataTaskWithRequest(const URLRequest &request, unsigned retryLimit,
+                                                unsigned tries, DataCompletionHandler handler)
+{
+    auto self = shared_from_this();
+    const auto task = m_session->dataTaskWithRequest(
+        request, [self, request, retryLimit, tries,
+                  handler](const std::optional<QByteArray> &data,
+                           const std::optional<URLResponse> &response, const Error &error) {
+            ORRNetworkResponseHandler::handleCompletedResponse(
+                response, request, error, [&](bool retry, const Error &outcome) {
+                    if (!retry) {
+                        handler(data, response, outcome);
+                    } else if (tries >= retryLimit) {
+                        handler(std::nullopt, std::nullopt, retryLimitError(retryLimit, request));
+                    } else {
+                        runAfterRetryValueFromResponse(response, tries, [=] {
+                            self->startDataTaskWithRequest(request, retryLimit, tries + 1, handler);
+                        });
+                    }
+                });
+        });
+    if (!task) {
+        handler(std::nullopt, std::nullopt,
+                ORRNetworkResponseHandler::errorForCode(ORRNetworkResponseHandler::NoTask, {}));
+        return;
+    }
+    task->resume();
+}
+
+void ORRNetworkClient::startDownloadTaskWithRequest(const URLRequest &request,
+                                                    DownloadCompletionHandler handler)
+{
+    startDownloadTaskWithRequest(request, DefaultRetryLimit, std::move(handler));
+}
+
+void ORRNetworkClient::startDownloadTaskWithRequest(const URLRequest &request, unsigned retryLimit,
+                                                    DownloadCompletionHandler handler)
+{
+    startDownloadTaskWithRequest(request, retryLimit, 0, std::move(handler));
+}
+
+void ORRNetworkClient::startDownloadTaskWithRequest(const URLRequest &request, unsigned retryLimit,
+                                                    unsigned tries,
+                                                    DownloadCompletionHandler handler)
+{
+    auto self = shared_from_this();
+    const auto task = m_session->downloadTaskWithRequest(
+        request,
+        [self, request, retryLimit, tries, handler](
+            const QUrl &location, const std::optional<URLResponse> &response, const Error &error) {
+            ORRNetworkResponseHandler::handleCompletedResponse(
+                response, request, error, [&](bool retry, const Error &outcome) {
+                    if (!retry) {
+                        handler(location, response, outcome);
+                    } else if (tries >= retryLimit) {
+                        handler(QUrl(), std::nullopt, retryLimitError(retryLimit, request));
+                    } else {
+                        runAfterRetryValueFromResponse(response, tries, [=] {
+                            self->startDownloadTaskWithRequest(request, retryLimit, tries + 1,
+                                                               handler);
+                        });
+                    }
+                });
+        });
+    if (!task) {
+        handler(QUrl(), std::nullopt,
+                ORRNetworkResponseHandler::errorForCode(ORRNetworkResponseHandler::NoTask, {}));
+        return;
+    }
+    task->resume();
+}
+
+double ORRNetworkClient::computeDelayForResponse(const std::optional<URLResponse> &response,
+                                                 unsigned tries)
+{
+    const double base = std::max(2.0, ORRNetworkResponseHandler::retryValueForResponse(response));
+    const double exponent = tries == 0 ? 1.0 : double(tries);
+    return std::pow(base, exponent) * generateRandomJitter();
+}
+
+double ORRNetworkClient::generateRandomJitter()
+{
+    // The bounds are single-precision constants, as the service's clients
+    // have always used them.
+    return randomDoubleWithMin(double(0.9f), double(1.1f));
+}
+
+double ORRNetworkClient::randomDoubleWithMin(double min, double max)
+{
+    // The generator is never seeded; the lock keeps its state whole when
+    // retries of several clients draw at once.
+    static std::mutex generatorMutex;
+    double r;
+    {
+        std::lock_guard lock(generatorMutex);
+        r = ::drand48();
+    }
+    return min + r * (max - min);
+}
+
+void ORRNetworkClient::runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
+                                                      unsigned attempts,
+                                                      std::function<void()> block)
+{
+    runAfterRetryValueFromResponse(response, attempts, globalQueue(), std::move(block));
+}
+
+void ORRNetworkClient::runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
+                                                      unsigned attempts,
+                                                      std::shared_ptr<OperationQueue> queue,
+                                                      std::function<void()> block)
+{
+    // Large "Retry-After" values raised to high powers exceed what a timer
+    // can wait; such a wait is held at the longest one, instead of
+    // overflowing into an immediate retry.
+    const double seconds = computeDelayForResponse(response, attempts);
+    const double milliseconds = std::clamp(std::ceil(seconds * 1000.0), 0.0, double(INT_MAX));
+    const int wait = int(milliseconds);
+    NetworkThread::shared().post([wait, queue = std::move(queue), block = std::move(block)] {
+        QTimer::singleShot(wait, Qt::PreciseTimer, NetworkThread::shared().context(),
+                           [queue, block] { queue->addOperationWithBlock(block); });
+    });
+}
+
+void ORRNetworkClient::invalidateAndCancel()
+{
+    m_session->invalidateAndCancel();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <QVariant>
+
+#include <optional>
+
+// Builds a URL text from a base, path components and query parameters
+// whose values are escaped.
+class ORRURLBuilder
+{
+public:
+    static ORRURLBuilder URLWithBase(const QString &base);
+
+    const QString &URLString() const { return m_URLString; }
+    unsigned queryParams() const { return m_queryParams; }
+
+    void appendComponent(const QString &component);
+    void escapeAndAppendComponent(const QString &component);
+    // Nothing for an invalid (absent) value; other values than text are
+    // written as their text (a number as its decimal text).
+    void appendValue(const QVariant &value, const QString &queryParam);
+
+    // Percent-escapes (as UTF-8) what may not stand in a URL: blanks,
+    // quotes, angle brackets, "%" and non-ASCII. Reserved characters such
+    // as "&", "=", "/", "?" and "+" stay as they are.
+    static QString escapeString(const QString &string);
+
+    // The URL, or nothing when the text is not one.
+    std::optional<QUrl> URL() const;
+
+private:
+    QString m_URLString;
+    unsigned m_queryParams = 0;
+};
