@@ -1,0 +1,23 @@
+#pragma once
+
+#include "sdk/ORRKit.h"
+
+#include <memory>
+
+// The analytics kit as the SDK core starts it: its identity, and its start.
+// Registered under the class name "Tally" so that the SDK finds it.
+class TallyKit : public ORRKit
+{
+public:
+    static std::shared_ptr<const TallyKit> kitClass();
+    // Adds the kit to the process-wide class registry (once is enough).
+    static void registerKit();
+
+    QString className() const override { return QStringLiteral("Tally"); }
+    QString bundleIdentifier() const override { return QStringLiteral("com.tarnwell.tally.mac"); }
+    QString kitDisplayVersion() const override { return QStringLiteral("1.3.6"); }
+    QString kitBuildVersion() const override { return QStringLiteral("29"); }
+    // Recording works from the first call: events reach whatever controller
+    // Tally has, and are dropped while it has none.
+    void initializeIfNeeded() const override;
+};
