@@ -1,0 +1,311 @@
+#include "Document.h"
+
+#include "AlertPresenter.h"
+#include "CDRWebViewContainer.h"
+#include "PageSchemeHandler.h"
+#include "UsageCounter.h"
+#include "conversion/CDR2SVG.h"
+#include "conversion/ConversionQueue.h"
+#include "conversion/TMPManager.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/OperationQueue.h"
+#include "shell/HUDWindow.h"
+#include "shell/WhiteIntermProgIndicator.h"
+#include "ui_Document.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+
+#include <cmath>
+
+namespace {
+const QString WebViewErrorDomain = QStringLiteral("QuillmoorWebViewErrorDomain");
+
+void centreOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+} // namespace
+
+Document::Document(PageSchemeHandler &pages, std::shared_ptr<AlertPresenter> alerts,
+                   QObject *parent)
+    : QObject(parent)
+    , m_pages(pages)
+    , m_alerts(std::move(alerts))
+    , m_tempFiles(std::make_shared<TemporaryFiles>())
+    , m_usageCounter(std::make_unique<UsageCounter>(*this))
+{
+    connect(this, &Document::windowsPrepared, m_usageCounter.get(),
+            &UsageCounter::documentWindowsPrepared);
+    connect(this, &Document::loadingPanelHidden, m_usageCounter.get(),
+            &UsageCounter::loadAttemptEnded);
+}
+
+Document::~Document()
+{
+    stopObserving();
+    m_cdr2svgConvertor.reset();
+    const QList<QUrl> urls = tempURLs();
+    for (const QUrl &url : urls) {
+        systemLog(QStringLiteral("Removing file at URL: %1").arg(url.toString()));
+        QFile::remove(url.toLocalFile()); // a file already gone is no error here
+    }
+    if (m_spinner)
+        m_spinner->setSpinning(false);
+    if (m_pageURL.isValid())
+        m_pages.withdraw(m_pageURL);
+}
+
+OperationQueue &Document::convertOperationQueue()
+{
+    return conversionQueue();
+}
+
+bool Document::readFromURL(const QUrl &url)
+{
+    m_fileURL = url;
+    m_cdr2svgConvertor = std::make_shared<CDR2SVG>(url.toLocalFile());
+    auto operation = std::make_shared<CDRLoadOperation>();
+    operation->setDocument(this);
+    operation->setConvertor(m_cdr2svgConvertor);
+    convertOperationQueue().addOperation(std::move(operation));
+    return true;
+}
+
+QString Document::displayName() const
+{
+    return QFileInfo(m_fileURL.toLocalFile()).fileName();
+}
+
+QList<QUrl> Document::tempURLs() const
+{
+    std::lock_guard lock(m_tempFiles->mutex);
+    return m_tempFiles->urls;
+}
+
+CDRWebViewContainer *Document::webViewContainer() const
+{
+    return m_ui ? m_ui->webViewContainer : nullptr;
+}
+
+QWebEngineView *Document::webView() const
+{
+    return m_ui ? m_ui->webView : nullptr;
+}
+
+double Document::magnification() const
+{
+    return m_ui ? m_ui->webViewContainer->magnification() : 1.0;
+}
+
+void Document::makeWindowControllers()
+{
+    if (m_window)
+        return;
+    m_window = std::make_unique<QMainWindow>();
+    m_ui = std::make_unique<Ui::Document>();
+    m_ui->setupUi(m_window.get());
+    m_window->setWindowTitle(displayName());
+    m_window->setWindowFilePath(m_fileURL.toLocalFile());
+    m_window->installEventFilter(this);
+    m_ui->loadingPanel->setWindowTitle(displayName());
+    m_ui->loadingPanel->setContentView(m_ui->loadingPanelContent);
+
+    CDRWebViewContainer *container = m_ui->webViewContainer;
+    container->setWebView(m_ui->webView);
+    connect(container, &CDRWebViewContainer::documentViewChanged, this,
+            &Document::pageLoadFinished);
+    connect(m_ui->webView->page(), &QWebEnginePage::loadingChanged, this,
+            &Document::onLoadingChanged);
+
+    connect(m_ui->zoomSliderButton, &QAbstractSlider::valueChanged, this,
+            &Document::scaleSliderAction);
+    connect(m_ui->zoomInButton, &QAbstractButton::clicked, this, &Document::zoomIn);
+    connect(m_ui->zoomOutButton, &QAbstractButton::clicked, this, &Document::zoomOut);
+    connect(m_ui->actualSizeButton, &QAbstractButton::clicked, this, &Document::zoomToFit);
+    connect(m_ui->actionZoomIn, &QAction::triggered, this, &Document::zoomIn);
+    connect(m_ui->actionZoomOut, &QAction::triggered, this, &Document::zoomOut);
+    connect(m_ui->actionActualSize, &QAction::triggered, this, &Document::zoomToFit);
+    connect(m_ui->actionClose, &QAction::triggered, this, &Document::close);
+
+    // windowControllerDidLoadNib
+    showLoadingPanel();
+}
+
+void Document::showWindows()
+{
+    makeWindowControllers();
+    emit windowsPrepared();
+}
+
+void Document::showLoadingPanel()
+{
+    auto cell = std::make_unique<WhiteIntermProgIndicator>();
+    m_spinner = cell.get();
+    m_spinner->setParentControl(m_ui->loadingControl);
+    m_ui->loadingControl->setCell(std::move(cell));
+    m_ui->loadingDocumentName->setText(displayName());
+    HUDWindow *panel = m_ui->loadingPanel;
+    centreOnScreen(panel);
+    // Panels do not hide with an inactive application on this platform.
+    panel->show();
+    panel->raise();
+    m_spinner->setSpinning(true);
+}
+
+void Document::hideLoadingPanel()
+{
+    if (m_ui) {
+        m_spinner->setSpinning(false);
+        m_ui->loadingPanel->hide();
+    }
+    emit loadingPanelHidden();
+}
+
+void Document::showDocumentWindow()
+{
+    if (!m_window)
+        return;
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void Document::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    stopObserving();
+    if (m_ui) {
+        m_spinner->setSpinning(false);
+        m_ui->loadingPanel->hide();
+        m_window->hide();
+    }
+    emit closed(this);
+}
+
+void Document::cdrLoadOperationWillStart(CDRLoadOperation *)
+{
+    NotificationCenter::defaultCenter().addObserver(
+        TMPManager::DidSaveFileNotification, nullptr, this,
+        [files = m_tempFiles](const Notification &n) { onFileSaved(*files, n); });
+    emit conversionStarted();
+}
+
+void Document::onFileSaved(TemporaryFiles &files, const Notification &notification)
+{
+    const QUrl url = notification.userInfo.value(TMPManager::FilePathKey).toUrl();
+    if (url.isEmpty())
+        return;
+    std::lock_guard lock(files.mutex);
+    files.urls.append(url);
+}
+
+void Document::stopObserving()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void Document::cdrLoadOperationDidFinish(CDRLoadOperation *operation)
+{
+    hideLoadingPanel();
+    showDocumentWindow();
+    stopObserving();
+    emit conversionEnded(true);
+    if (!m_ui || !operation->convertor())
+        return;
+    if (m_pageURL.isValid())
+        m_pages.withdraw(m_pageURL);
+    m_pageURL = m_pages.publish(operation->convertor()->svgData());
+    m_ui->webView->load(m_pageURL);
+}
+
+void Document::cdrLoadOperationDidFailWithError(const Error &error)
+{
+    hideLoadingPanel();
+    stopObserving();
+    emit conversionEnded(false);
+    // A failure without an error still has to tell the user something.
+    m_alerts->presentError(error.isNull() ? Error::withDescription(Error::CocoaErrorDomain,
+                                                                   CDR2SVG::ConversionFailedError,
+                                                                   CDR2SVG::CannotOpenMessage)
+                                          : error);
+    close();
+}
+
+void Document::onLoadingChanged(const QWebEngineLoadingInfo &info)
+{
+    const QString frame = info.url().toString();
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        systemLog(QStringLiteral("didStartProvisionalLoadForFrame: %1").arg(frame));
+        break;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        systemLog(QStringLiteral("didFinishLoadForFrame: %1").arg(frame));
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        // Pages come from memory, so a failure always happens before the
+        // page is committed.
+        systemLog(QStringLiteral("didFailProvisionalLoadWithError: %1").arg(frame));
+        m_alerts->presentError(Error(WebViewErrorDomain, info.errorCode(),
+                                     {{Error::LocalizedDescriptionKey, info.errorString()}}));
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        break;
+    }
+}
+
+void Document::setMagnification(double magnification)
+{
+    if (m_ui)
+        m_ui->webViewContainer->setMagnification(magnification);
+}
+
+void Document::scaleSliderAction()
+{
+    if (!m_ui)
+        return;
+    const float value = float(m_ui->zoomSliderButton->value()) / float(SliderStepsPerUnit);
+    setMagnification(std::pow(4.0, double(value)));
+}
+
+void Document::zoomIn()
+{
+    m_zoom += 0.5f;
+    setMagnification(std::pow(4.0, double(m_zoom)));
+    systemLog(QString::asprintf("zoom: %f", double(m_zoom)));
+}
+
+void Document::zoomOut()
+{
+    m_zoom -= 0.5f;
+    setMagnification(std::pow(4.0, double(m_zoom)));
+    systemLog(QString::asprintf("zoom: %f", double(m_zoom)));
+}
+
+void Document::zoomToFit()
+{
+    setMagnification(1.0);
+    m_zoom = 0.0f;
+}
+
+bool Document::eventFilter(QObject *watched, QEvent *event)
+{
+    // Closing the document window closes the document.
+    if (watched == m_window.get() && event->type() == QEvent::Close && !m_closed) {
+        close();
+        return false;
+    }
+    return QObject::eventFilter(watched, event);
+}

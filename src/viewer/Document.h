@@ -1,0 +1,134 @@
+#pragma once
+
+#include "conversion/CDRLoadOperation.h"
+#include "foundation/Error.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QUrl>
+
+#include <memory>
+#include <mutex>
+
+class AlertPresenter;
+class CDR2SVG;
+class CDRWebViewContainer;
+class OperationQueue;
+class PageSchemeHandler;
+class QMainWindow;
+class QWebEngineLoadingInfo;
+class QWebEngineView;
+class UsageCounter;
+class WhiteIntermProgIndicator;
+struct Notification;
+namespace Ui {
+class Document;
+}
+
+// One open drawing: converts the file in the background behind a loading
+// panel, then shows the pages in its window, or presents the error and
+// closes. Deletes the temporary image files of its conversion when it goes
+// away. It never edits or saves anything.
+class Document : public QObject, public CDRLoadOperationDelegate
+{
+    Q_OBJECT
+public:
+    // The slider's integer positions per unit of its value.
+    static constexpr int SliderStepsPerUnit = 10;
+
+    Document(PageSchemeHandler &pages, std::shared_ptr<AlertPresenter> alerts,
+             QObject *parent = nullptr);
+    ~Document() override;
+
+    // The process-wide queue that converts one drawing at a time.
+    static OperationQueue &convertOperationQueue();
+
+    // Queues the conversion of the file. The file is not looked at here: a
+    // file that cannot be converted is reported when the conversion ends.
+    bool readFromURL(const QUrl &url);
+    // Loads the window layout and puts the loading panel on screen.
+    void makeWindowControllers();
+    // Prepares the windows without showing any; the document window stays
+    // hidden until the conversion has succeeded.
+    void showWindows();
+    void showLoadingPanel();
+    void hideLoadingPanel();
+    void showDocumentWindow();
+    // Hides the windows and asks the owner to dispose of the document.
+    void close();
+    bool isClosed() const { return m_closed; }
+
+    QUrl fileURL() const { return m_fileURL; }
+    QString displayName() const;
+    QList<QUrl> tempURLs() const;
+    std::shared_ptr<CDR2SVG> cdr2svgConvertor() const { return m_cdr2svgConvertor; }
+
+    // The layout's objects, once makeWindowControllers() has run.
+    Ui::Document *ui() const { return m_ui.get(); }
+    QMainWindow *windowForSheet() const { return m_window.get(); }
+    CDRWebViewContainer *webViewContainer() const;
+    QWebEngineView *webView() const;
+    WhiteIntermProgIndicator *spinner() const { return m_spinner; }
+    // The loaded-drawings counter, its prompt panels and popovers.
+    UsageCounter *usageCounter() const { return m_usageCounter.get(); }
+
+    float zoom() const { return m_zoom; }
+    double magnification() const;
+
+    void cdrLoadOperationWillStart(CDRLoadOperation *operation) override;
+    void cdrLoadOperationDidFinish(CDRLoadOperation *operation) override;
+    void cdrLoadOperationDidFailWithError(const Error &error) override;
+
+public slots:
+    void scaleSliderAction();
+    void zoomIn();
+    void zoomOut();
+    void zoomToFit();
+
+signals:
+    // Hooks, each connected directly so that it runs at the stated moment:
+    // the windows are prepared (the document window still hidden)...
+    void windowsPrepared();
+    // ...the loading panel has closed after a load attempt, successful or
+    // not, before the document window appears or the error is presented.
+    void loadingPanelHidden();
+
+    void conversionStarted();
+    void conversionEnded(bool ok);
+    // The web view finished loading the pages, or failed to.
+    void pageLoadFinished(bool ok);
+    // The document wants to go away; its owner deletes it.
+    void closed(Document *document);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct TemporaryFiles
+    {
+        std::mutex mutex;
+        QList<QUrl> urls;
+    };
+
+    static void onFileSaved(TemporaryFiles &files, const Notification &notification);
+    void stopObserving();
+    void onLoadingChanged(const QWebEngineLoadingInfo &info);
+    void setMagnification(double magnification);
+
+    PageSchemeHandler &m_pages;
+    std::shared_ptr<AlertPresenter> m_alerts;
+    QUrl m_fileURL;
+    std::shared_ptr<CDR2SVG> m_cdr2svgConvertor;
+    // Shared with the notification handler, which may still be running on
+    // the conversion thread while the document goes away.
+    std::shared_ptr<TemporaryFiles> m_tempFiles;
+    std::unique_ptr<Ui::Document> m_ui;
+    std::unique_ptr<QMainWindow> m_window;
+    WhiteIntermProgIndicator *m_spinner = nullptr;
+    QUrl m_pageURL;
+    float m_zoom = 0.0f;
+    bool m_closed = false;
+    // Last, so that it goes while the window it works on still exists.
+    std::unique_ptr<UsageCounter> m_usageCounter;
+};

@@ -1,0 +1,102 @@
+#include "QuillmoorApplication.h"
+
+#include "Document.h"
+#include "DocumentController.h"
+#include "DocumentSnapshot.h"
+#include "PageSchemeHandler.h"
+#include "conversion/ConversionQueue.h"
+#include "foundation/OperationQueue.h"
+#include "ui_Document.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <cstdio>
+
+QuillmoorApplication::QuillmoorApplication(QObject *parent)
+    : QObject(parent)
+    , m_controller(std::make_unique<DocumentController>())
+{
+    connect(m_controller.get(), &DocumentController::documentOpened, this,
+            [this](Document *document) { documentOpened(document); });
+    connect(m_controller.get(), &DocumentController::lastDocumentClosed, this,
+            [this] { lastDocumentClosed(); });
+}
+
+QuillmoorApplication::~QuillmoorApplication()
+{
+    // Conversions that have not started are of no use any more.
+    conversionQueue().cancelAllOperations();
+}
+
+void QuillmoorApplication::prepareProcess()
+{
+    PageSchemeHandler::registerScheme();
+}
+
+int QuillmoorApplication::run(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Viewer for CorelDRAW drawings"));
+    parser.addHelpOption();
+    const QCommandLineOption snapshot(
+        QStringLiteral("snapshot"),
+        QStringLiteral("Write a PNG picture of the drawing to <file> and exit."),
+        QStringLiteral("file"));
+    parser.addOption(snapshot);
+    parser.addPositionalArgument(QStringLiteral("drawing"), QStringLiteral("Drawings to open."),
+                                 QStringLiteral("[DRAWING...]"));
+    parser.process(arguments);
+
+    const QStringList drawings = parser.positionalArguments();
+    if (parser.isSet(snapshot)) {
+        if (drawings.size() != 1) {
+            std::fprintf(stderr, "quillmoor: --snapshot takes exactly one drawing\n");
+            return 2;
+        }
+        return runSnapshot(parser.value(snapshot), drawings.first());
+    }
+
+    // Documents decide themselves when the application ends; a loading
+    // panel or an error box closing must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QTimer::singleShot(0, this, [this, drawings] { applicationDidFinishLaunching(drawings); });
+    const int status = QApplication::exec();
+    m_controller->closeAllDocuments();
+    return status;
+}
+
+int QuillmoorApplication::runSnapshot(const QString &outputPath, const QString &drawing)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    DocumentSnapshot snapshot(*m_controller, outputPath);
+    connect(&snapshot, &DocumentSnapshot::finished, qApp, &QCoreApplication::exit);
+    snapshot.start(drawing);
+    return QApplication::exec();
+}
+
+void QuillmoorApplication::applicationDidFinishLaunching(const QStringList &drawings)
+{
+    for (const QString &drawing : drawings)
+        m_controller->openDocument(drawing);
+    if (drawings.isEmpty() && m_controller->openDocumentsInteractively().isEmpty())
+        lastDocumentClosed();
+}
+
+void QuillmoorApplication::documentOpened(Document *document)
+{
+    Ui::Document *ui = document->ui();
+    if (!ui)
+        return;
+    connect(ui->actionOpen, &QAction::triggered, this, [this, document] {
+        m_controller->openDocumentsInteractively(document->windowForSheet());
+    });
+    connect(ui->actionQuit, &QAction::triggered, qApp, &QCoreApplication::quit,
+            Qt::QueuedConnection);
+}
+
+void QuillmoorApplication::lastDocumentClosed()
+{
+    QCoreApplication::quit();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class Document;
+class DocumentController;
+
+// The application: opens the drawings it is given, each in its own
+// document window, and quits when the last one has closed. The shell
+// extends it through the virtual steps.
+class QuillmoorApplication : public QObject
+{
+    Q_OBJECT
+public:
+    explicit QuillmoorApplication(QObject *parent = nullptr);
+    ~QuillmoorApplication() override;
+
+    // Must run before the application object exists.
+    static void prepareProcess();
+
+    DocumentController &documentController() const { return *m_controller; }
+
+    // Handles the command line ("quillmoor [DRAWING...]" or
+    // "quillmoor --snapshot OUT.png DRAWING") and runs the event loop.
+    int run(const QStringList &arguments);
+
+protected:
+    // Opens the drawings; with none, asks for some.
+    virtual void applicationDidFinishLaunching(const QStringList &drawings);
+    // Gives a new document's window the application's commands.
+    virtual void documentOpened(Document *document);
+    // Quits: there is nothing left to show.
+    virtual void lastDocumentClosed();
+
+private:
+    int runSnapshot(const QString &outputPath, const QString &drawing);
+
+    std::unique_ptr<DocumentController> m_controller;
+};

@@ -1,0 +1,161 @@
+#include "ViewerTestSupport.h"
+
+#include "conversion/CDR2SVG.h"
+#include "foundation/Log.h"
+#include "shell/HUDWindow.h"
+#include "shell/WhiteIntermProgIndicator.h"
+#include "ui_Document.h"
+#include "viewer/CDRWebViewContainer.h"
+#include "viewer/Document.h"
+#include "viewer/DocumentController.h"
+#include "viewer/MessageBoxAlertPresenter.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Counts how often a window is shown.
+class ShowCounter : public QObject
+{
+public:
+    int shows = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            ++shows;
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(Document, OpensDrawingBehindLoadingPanelThenShowsIt)
+{
+    DocumentController controller;
+    LogCapture log;
+    Document *document = controller.openDocument(drawing("files/cdr13_xapian_test1.cdr"));
+    ASSERT_NE(document->ui(), nullptr);
+    EXPECT_TRUE(document->ui()->loadingPanel->isVisible());
+    EXPECT_TRUE(document->spinner()->isSpinning());
+    EXPECT_EQ(document->ui()->loadingDocumentName->text(), "cdr13_xapian_test1.cdr");
+    EXPECT_FALSE(document->windowForSheet()->isVisible());
+
+    ASSERT_TRUE(waitForPage(*document));
+    EXPECT_FALSE(document->ui()->loadingPanel->isVisible());
+    EXPECT_FALSE(document->spinner()->isSpinning());
+    EXPECT_TRUE(document->windowForSheet()->isVisible());
+    const QString page = document->webView()->url().toString();
+    EXPECT_TRUE(log.contains("didStartProvisionalLoadForFrame: " + page));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return log.contains("didFinishLoadForFrame: " + page); }));
+    EXPECT_GT(inkPixels(settledPicture(*document->webView())), 50);
+    EXPECT_EQ(controller.openDocument(drawing("files/cdr13_xapian_test1.cdr")), document);
+}
+
+TEST(Document, FailedOpenPresentsErrorAndClosesUnseen)
+{
+    DocumentController controller; // presents errors in a real message box
+    ShowCounter counter;
+    QString presented;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            presented = box->text();
+            EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
+            box->accept();
+        }
+    });
+    answer.start(50);
+    bool lastClosed = false;
+    QObject::connect(&controller, &DocumentController::lastDocumentClosed,
+                     [&] { lastClosed = true; });
+
+    QPointer<Document> document = controller.openDocument(drawing("bad/text_renamed.cdr"));
+    document->windowForSheet()->installEventFilter(&counter);
+    EXPECT_TRUE(document->ui()->loadingPanel->isVisible());
+    bool panelVisibleAtClose = true;
+    QObject::connect(document, &Document::closed, [&](Document *closed) {
+        panelVisibleAtClose = closed->ui()->loadingPanel->isVisible();
+    });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return lastClosed; }, 60000));
+    EXPECT_EQ(presented, CDR2SVG::NewerVersionMessage);
+    EXPECT_FALSE(panelVisibleAtClose);
+    EXPECT_EQ(counter.shows, 0);
+    deleteClosedDocuments();
+    EXPECT_TRUE(document.isNull());
+}
+
+TEST(Document, ConvertsDocumentsOneAfterTheOther)
+{
+    DocumentController controller;
+    auto alerts = std::make_shared<RecordingAlertPresenter>();
+    controller.setAlertPresenter(alerts);
+    QStringList events;
+    const QStringList names = {"files/x7_models-heart_part1.cdr", "bad/empty.cdr",
+                               "files/cdr11_tabletool_icon.cdr"};
+    QList<Document *> documents;
+    for (const QString &name : names) {
+        Document *document = controller.openDocument(drawing(name));
+        QObject::connect(document, &Document::conversionStarted,
+                         [&events, name] { events << "start " + name; });
+        QObject::connect(document, &Document::conversionEnded,
+                         [&events, name] { events << "end " + name; });
+        documents << document;
+    }
+    for (Document *document : documents)
+        EXPECT_TRUE(document->ui()->loadingPanel->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return events.size() == 6; }, 120000));
+    EXPECT_EQ(events, QStringList({"start " + names[0], "end " + names[0], "start " + names[1],
+                                   "end " + names[1], "start " + names[2], "end " + names[2]}));
+    EXPECT_EQ(alerts->errors.size(), 1);
+    EXPECT_EQ(controller.documents().size(), 2);
+}
+
+TEST(Document, ShowsDrawnImagesAndDeletesTheirFilesOnClose)
+{
+    DocumentController controller;
+    controller.setAlertPresenter(std::make_shared<RecordingAlertPresenter>());
+    QPointer<Document> document =
+        controller.openDocument(drawing("files/v23_2021_corolDrow_zakaz.cdr"));
+    ASSERT_TRUE(waitForPage(*document));
+    const QList<QUrl> files = document->tempURLs();
+    ASSERT_FALSE(files.isEmpty());
+    for (const QUrl &url : files)
+        EXPECT_TRUE(QFile::exists(url.toLocalFile())) << url.toString().toStdString();
+
+    // The images are really drawn: hiding them changes the picture.
+    QWidget &view = *document->webView();
+    const QImage withImages = settledPicture(view);
+    bool hidden = false;
+    document->webView()->page()->runJavaScript(
+        "document.querySelectorAll('image').forEach(function(i) { i.style.display = 'none'; });"
+        "true",
+        [&](const QVariant &) { hidden = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hidden; }));
+    EXPECT_NE(settledPicture(view), withImages);
+
+    LogCapture log;
+    document->close();
+    deleteClosedDocuments();
+    ASSERT_TRUE(document.isNull());
+    for (const QUrl &url : files) {
+        EXPECT_FALSE(QFile::exists(url.toLocalFile()));
+        EXPECT_EQ(log.count("Removing file at URL: " + url.toString()), 1);
+    }
+}
+
+TEST(Document, NoContextMenuOnTheDrawing)
+{
+    DocumentController controller;
+    Document *document = controller.openDocument(drawing("files/x7_dblab_test.cdr"));
+    ASSERT_TRUE(waitForPage(*document));
+    EXPECT_EQ(document->webView()->contextMenuPolicy(), Qt::NoContextMenu);
+}
