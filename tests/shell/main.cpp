@@ -1,4 +1,7 @@
+#include "viewer/QuillmoorApplication.h"
+
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -7,7 +10,18 @@ int main(int argc, char *argv[])
     // Drawing tests need no screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Settings, caches and the analytics kit's files stay out of the user's
+    // home; tests that need fresh settings make their own folder.
+    QTemporaryDir home;
+    for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        qputenv(variable, home.filePath(QString::fromLatin1(variable)).toUtf8());
+    // The analytics kit must never reach a real service from a test.
+    qputenv("SettingsEndpoint", "http://127.0.0.1:9");
+    qputenv("ConfigureEndpoint", "http://127.0.0.1:9");
+
+    QuillmoorApplication::prepareProcess();
     QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
