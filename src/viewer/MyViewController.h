@@ -4,9 +4,9 @@
 
 class QLabel;
 
-// The content of the mobile-edition popover, and of the window a popover
-// becomes when dragged off: one text, given by the window layout. The
-// controller is its own view.
+// The content of the mobile-edition popover (and, through a subclass, of the
+// Pro one), and of the window a popover becomes when dragged off: one text,
+// given by the window layout. The controller is its own view.
 class MyViewController : public QWidget
 {
     Q_OBJECT

@@ -1,23 +1,12 @@
 #pragma once
 
-#include <QWidget>
+#include "MyViewController.h"
 
-class QLabel;
-
-// The content of the Pro popover: one text, given by the window layout. The
-// controller is its own view.
-class ProViewController : public QWidget
+// The content of the Pro popover: the same single text as the mobile one,
+// a class of its own so that the layout and the counter can tell them apart.
+class ProViewController : public MyViewController
 {
     Q_OBJECT
-    Q_PROPERTY(QString text READ text WRITE setText)
 public:
-    explicit ProViewController(QWidget *parent = nullptr);
-
-    QWidget *view() { return this; }
-    QLabel *textLabel() const { return m_textLabel; }
-    QString text() const;
-    void setText(const QString &text);
-
-private:
-    QLabel *m_textLabel = nullptr;
+    using MyViewController::MyViewController;
 };

@@ -3,7 +3,6 @@
 #include "Document.h"
 #include "MyViewController.h"
 #include "Popover.h"
-#include "ProViewController.h"
 #include "UrlOpener.h"
 #include "analytics/Tally.h"
 #include "foundation/Bundle.h"
@@ -45,11 +44,8 @@ void makeTextWhite(QLabel *label)
 
 QLabel *textLabelOf(QWidget *controller)
 {
-    if (auto *my = qobject_cast<MyViewController *>(controller))
-        return my->textLabel();
-    if (auto *pro = qobject_cast<ProViewController *>(controller))
-        return pro->textLabel();
-    return nullptr;
+    auto *content = qobject_cast<MyViewController *>(controller);
+    return content ? content->textLabel() : nullptr;
 }
 
 } // namespace
