@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -44,19 +45,31 @@ public:
     TemporaryImages(const TemporaryImages &) = delete;
     TemporaryImages &operator=(const TemporaryImages &) = delete;
 
-    // Replaces each image reference by a data URL holding the image itself.
-    bool embedInto(QByteArray &document) const
+    // The document with each image reference replaced by a data URL holding
+    // the image itself. Images are referenced in the order they were saved,
+    // so one pass over the document finds them all.
+    std::optional<QByteArray> embeddedInto(const QByteArray &document) const
     {
+        QByteArray result;
+        qsizetype position = 0;
         for (const QUrl &url : m_urls) {
             QFile image(url.toLocalFile());
             if (!image.open(QIODevice::ReadOnly))
-                return false;
+                return std::nullopt;
             const QByteArray reference = "xlink:href=\"" + url.toEncoded() + "\"";
-            const QByteArray inlined =
-                "xlink:href=\"data:image/bmp;base64," + image.readAll().toBase64() + "\"";
-            document.replace(reference, inlined);
+            const qsizetype found = document.indexOf(reference, position);
+            if (found < 0)
+                continue;
+            result.append(QByteArrayView(document).sliced(position, found - position));
+            result.append("xlink:href=\"data:image/bmp;base64,");
+            result.append(image.readAll().toBase64());
+            result.append('"');
+            position = found + reference.size();
         }
-        return true;
+        if (position == 0)
+            return document;
+        result.append(QByteArrayView(document).sliced(position));
+        return result;
     }
 
 private:
@@ -110,13 +123,13 @@ int main(int argc, char *argv[])
         return error.code() > Usage ? error.code() : Failure;
     }
 
-    QByteArray document = converter.svgData();
-    if (!images.embedInto(document)) {
+    const std::optional<QByteArray> document = images.embeddedInto(converter.svgData());
+    if (!document) {
         std::fprintf(stderr, "Could not read back a drawn image.\n");
         return Failure;
     }
     const QString output = parser.value(outputOption);
-    if (!writeOutput(document, output)) {
+    if (!writeOutput(*document, output)) {
         std::fprintf(stderr, "Could not write %s\n",
                      qPrintable(output.isEmpty() ? QStringLiteral("standard output") : output));
         return Failure;
