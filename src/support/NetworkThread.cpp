@@ -4,8 +4,10 @@
 
 NetworkThread &NetworkThread::shared()
 {
-    static NetworkThread instance;
-    return instance;
+    // Never destroyed: sessions released by other threads while the process
+    // exits still post their clean-up here, after static destructors ran.
+    static NetworkThread *const instance = new NetworkThread;
+    return *instance;
 }
 
 NetworkThread::NetworkThread()
@@ -16,14 +18,6 @@ NetworkThread::NetworkThread()
     m_context = new QObject;
     m_context->moveToThread(&m_thread);
     m_thread.start();
-}
-
-NetworkThread::~NetworkThread()
-{
-    m_thread.quit();
-    m_thread.wait();
-    // The thread has stopped, so its objects may go from here.
-    delete m_context;
 }
 
 void NetworkThread::post(std::function<void()> work)

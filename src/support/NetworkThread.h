@@ -25,7 +25,7 @@ public:
 
 private:
     NetworkThread();
-    ~NetworkThread();
+    ~NetworkThread() = default;
 
     QThread m_thread;
     QObject *m_context = nullptr;
