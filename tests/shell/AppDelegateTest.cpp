@@ -261,7 +261,7 @@ TEST_F(AppDelegateTest, EachSampleOpensAndDraws)
         ASSERT_EQ(documents.size(), 1);
         Document *document = documents.first();
         ASSERT_TRUE(waitForPage(*document));
-        EXPECT_GT(settledInkPixels(*document->webView()), 50);
+        EXPECT_GT(inkPixels(settledPicture(*document->webView())), 50);
         document->close();
     }
     EXPECT_TRUE(alerts->alerts.isEmpty());

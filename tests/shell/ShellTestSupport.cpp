@@ -94,34 +94,3 @@ void TemporaryBundle::addResource(const QString &fileName, const QByteArray &con
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(contents);
 }
-
-bool waitForPage(Document &document, int timeoutMs)
-{
-    bool finished = false, ok = false;
-    const QMetaObject::Connection connection =
-        QObject::connect(&document, &Document::pageLoadFinished, &document, [&](bool result) {
-            finished = true;
-            ok = result;
-        });
-    // A timeout shows up as a page that did not load.
-    static_cast<void>(QTest::qWaitFor([&] { return finished || document.isClosed(); }, timeoutMs));
-    QObject::disconnect(connection);
-    return ok;
-}
-
-int settledInkPixels(QWidget &widget)
-{
-    QImage last;
-    int unchanged = 0;
-    for (int i = 0; i < 100 && unchanged < 3; ++i) {
-        QTest::qWait(100);
-        const QImage picture = widget.grab().toImage();
-        unchanged = picture == last ? unchanged + 1 : 0;
-        last = picture;
-    }
-    int count = 0;
-    for (int y = 0; y < last.height(); ++y)
-        for (int x = 0; x < last.width(); ++x)
-            count += qGray(last.pixel(x, y)) < 200 ? 1 : 0;
-    return count;
-}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ViewerTestSupport.h"
 #include "analytics/TLYTallyControllerInterface.h"
 #include "shell/AlertRunner.h"
 #include "viewer/UrlOpener.h"
@@ -94,9 +95,3 @@ public:
 private:
     QTemporaryDir m_dir;
 };
-
-// Waits (bounded) until the document's pages have loaded; false on failure.
-bool waitForPage(Document &document, int timeoutMs = 180000);
-// Pixels of the widget, once it has stopped changing, that are clearly not
-// white.
-int settledInkPixels(QWidget &widget);

@@ -1,5 +1,7 @@
 #include "ReferenceService.h"
 
+#include "AcceptedSocket.h"
+
 #include <QHash>
 #include <QJsonDocument>
 #include <QPointer>
@@ -91,21 +93,7 @@ public:
 protected:
     void incomingConnection(qintptr descriptor) override
     {
-        QTcpSocket *socket = nullptr;
-        if (m_chain.isEmpty()) {
-            socket = new QTcpSocket(this);
-            socket->setSocketDescriptor(descriptor);
-        } else {
-            auto *ssl = new QSslSocket(this);
-            ssl->setSocketDescriptor(descriptor);
-            QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-            configuration.setLocalCertificateChain(m_chain);
-            configuration.setPrivateKey(m_key);
-            configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
-            ssl->setSslConfiguration(configuration);
-            ssl->startServerEncryption();
-            socket = ssl;
-        }
+        QTcpSocket *socket = acceptedSocket(descriptor, m_chain, m_key, this);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::errorOccurred, socket, [socket] { socket->deleteLater(); });
