@@ -10,14 +10,13 @@
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
+#include "shell/CenterWindow.h"
 #include "shell/HUDWindow.h"
 #include "shell/WhiteIntermProgIndicator.h"
 #include "ui_Document.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QScreen>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
@@ -25,16 +24,6 @@
 
 namespace {
 const QString WebViewErrorDomain = QStringLiteral("QuillmoorWebViewErrorDomain");
-
-void centreOnScreen(QWidget *window)
-{
-    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect frame = window->frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    window->move(frame.topLeft());
-}
 } // namespace
 
 Document::Document(PageSchemeHandler &pages, std::shared_ptr<AlertPresenter> alerts,
@@ -156,7 +145,7 @@ void Document::showLoadingPanel()
     m_ui->loadingControl->setCell(std::move(cell));
     m_ui->loadingDocumentName->setText(displayName());
     HUDWindow *panel = m_ui->loadingPanel;
-    centreOnScreen(panel);
+    centerWindow(panel);
     // Panels do not hide with an inactive application on this platform.
     panel->show();
     panel->raise();
