@@ -69,6 +69,24 @@ TEST_F(GeneratorTest, CurvesAndArcs)
                       "\nA36,18 0 1,1 72,72\nA36,18 30 0,0 72,72\" \nstyle=\"\"/>\n");
 }
 
+// The large-arc flag comes before the sweep flag; arcs with unequal flags
+// show a swap.
+TEST_F(GeneratorTest, ArcFlagsKeepTheirOrder)
+{
+    begin();
+    WPXPropertyList largeOnly = element("A", 1, 0);
+    largeOnly.insert("svg:rx", 0.5);
+    largeOnly.insert("svg:ry", 0.5);
+    WPXPropertyList sweepOnly = largeOnly;
+    largeOnly.insert("libwpg:large-arc", true);
+    largeOnly.insert("libwpg:sweep", false);
+    sweepOnly.insert("libwpg:large-arc", false);
+    sweepOnly.insert("libwpg:sweep", true);
+    generator.drawPath(vector({element("M"), largeOnly, sweepOnly}));
+    EXPECT_EQ(body(), "<svg:path d=\" \nM0,0\nA36,36 0 1,0 72,0\nA36,36 0 0,1 72,0\" \n"
+                      "style=\"\"/>\n");
+}
+
 TEST_F(GeneratorTest, RectangleRadiiOnlyFromAnInchUp)
 {
     begin();
