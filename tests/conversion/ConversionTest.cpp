@@ -97,6 +97,8 @@ TEST(ConversionTest, RealDrawingsConvertIntoWellFormedPageDocuments)
         {"x5_xapian_test2.cdr", {2, 0, 0, 2}},
         {"x7_models-heart_part1.cdr", {5, 55, 2, 11}},
         {"v23_2021_corolDrow_zakaz.cdr", {1, 53, 22, 6}},
+        // CorelDRAW X4 needs the private libcdr build (scripts/setup-libcdr).
+        {"x4_tandoon_Graphic1.cdr", {3, 50, 0, 2}},
     };
     for (const Case &c : cases) {
         ImageCollector images;
@@ -141,7 +143,6 @@ TEST(ConversionTest, UnusableFilesFailWithTheirCodeAndMessage)
         {damagedFile("truncated30_riff_cdr13_pcbdesignDiya_10s5p.cdr"), 11,
          CDR2SVG::NewerVersionMessage},
         {drawing("cmx_libreoffice_fdo63782-1.cmx"), 10, CDR2SVG::NewerVersionMessage},
-        {drawing("x4_tandoon_Graphic1.cdr"), 11, CDR2SVG::NewerVersionMessage},
         {QStringLiteral("/nonexistent/drawing.cdr"), 10, CDR2SVG::NewerVersionMessage},
     };
     EXPECT_EQ(CDR2SVG::NewerVersionMessage,
