@@ -120,6 +120,22 @@ TEST(ConversionTest, RealDrawingsConvertIntoWellFormedPageDocuments)
     }
 }
 
+// The drawing stores eleven of its photos upside down and mirrors them back
+// when it draws them; one of them is in sight on the page.
+TEST(ConversionTest, MirroredBitmapsAreDrawnTheRightWayUp)
+{
+    ImageCollector images;
+    CDR2SVG converter(drawing("v23_2021_corolDrow_zakaz.cdr"));
+    ASSERT_TRUE(converter.convertToSVG(nullptr));
+    const QByteArray &document = converter.svgData();
+    EXPECT_EQ(document.count("<svg:image "), 22);
+    EXPECT_EQ(document.count(" scale(1, -1) "), 11);
+    EXPECT_TRUE(document.contains(
+        "<svg:image x=\"426.57\" y=\"219.781\" width=\"154.833\" height=\"154.833\" "
+        "preserveAspectRatio=\"none\" transform=\"translate(503.987, 297.198) rotate(0) "
+        "scale(1, -1) translate(-503.987, -297.198)\" "));
+}
+
 TEST(ConversionTest, NonAsciiTextKeepsItsUtf8Bytes)
 {
     CDR2SVG converter(drawing("x5_xapian_test2.cdr"));
