@@ -1,5 +1,6 @@
 #include "CDRSVGGenerator.h"
 
+#include "FontFamily.h"
 #include "TMPManager.h"
 
 #include <algorithm>
@@ -813,6 +814,30 @@ CDRSVGGenerator::TextLine &CDRSVGGenerator::currentTextLine()
     return m_text->lines.back();
 }
 
+// Text from the drawing inside a double-quoted attribute: a font name with
+// a quote or an ampersand must not break the page.
+void CDRSVGGenerator::appendAttributeText(std::string_view value)
+{
+    for (char c : value) {
+        switch (c) {
+        case '&':
+            m_out += "&amp;";
+            break;
+        case '<':
+            m_out += "&lt;";
+            break;
+        case '>':
+            m_out += "&gt;";
+            break;
+        case '"':
+            m_out += "&quot;";
+            break;
+        default:
+            m_out += c;
+        }
+    }
+}
+
 void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
 {
     // Outside a text object a span is written where it stands.
@@ -821,13 +846,17 @@ void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
         m_out += "<svg:tspan ";
 
     const WPXProperty *fontSize = propList["fo:font-size"];
-    for (const auto &[attribute, key] : {std::pair{"font-family=\"", "style:font-name"},
-                                         std::pair{"font-style=\"", "fo:font-style"},
+    if (const WPXProperty *font = propList["style:font-name"]) {
+        m_out += "font-family=\"";
+        appendAttributeText(FontFamily::cssFamilyList(font->getStr()));
+        m_out += "\" ";
+    }
+    for (const auto &[attribute, key] : {std::pair{"font-style=\"", "fo:font-style"},
                                          std::pair{"font-weight=\"", "fo:font-weight"},
                                          std::pair{"font-variant=\"", "fo:font-variant"}}) {
-        if (propList[key]) {
+        if (const WPXProperty *value = propList[key]) {
             m_out += attribute;
-            text(propList, key);
+            appendAttributeText(value->getStr());
             m_out += "\" ";
         }
     }
@@ -838,9 +867,9 @@ void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
     }
     for (const auto &[attribute, key] :
          {std::pair{"fill=\"", "fo:color"}, std::pair{"text-transform=\"", "fo:text-transform"}}) {
-        if (propList[key]) {
+        if (const WPXProperty *value = propList[key]) {
             m_out += attribute;
-            text(propList, key);
+            appendAttributeText(value->getStr());
             m_out += "\" ";
         }
     }

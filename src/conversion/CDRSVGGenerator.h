@@ -49,6 +49,7 @@ private:
     // Writes a length key in points (the value is inches); absent keys count as 0.
     void points(const WPXPropertyList &list, std::string_view key);
     void text(const WPXPropertyList &list, std::string_view key);
+    void appendAttributeText(std::string_view value);
     void writeStyle();
     void writeShadow();
     void writeGradient();

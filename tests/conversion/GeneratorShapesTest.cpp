@@ -156,7 +156,8 @@ TEST_F(GeneratorTest, TextInATextBoxHangsFromItsTop)
     generator.endTextLine();
     generator.endTextObject();
     EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"154.8\">\n"
-                      "<svg:tspan font-family=\"Arial\" font-weight=\"bold\" font-size=\"12\" "
+                      "<svg:tspan font-family=\"'Arial', sans-serif\" font-weight=\"bold\" "
+                      "font-size=\"12\" "
                       "fill=\"#1b1918\" fill-opacity=\"0.5\" >\n"
                       "a&lt;b &amp; &apos;c&apos;\n"
                       "</svg:tspan>\n"

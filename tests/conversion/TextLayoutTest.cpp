@@ -1,4 +1,5 @@
 #include "conversion/TextLayout.h"
+#include "conversion/FontFamily.h"
 
 #include <gtest/gtest.h>
 
@@ -71,4 +72,17 @@ TEST(TextLayoutTest, TextWithoutFrameOrSizesHangsFromItsOrigin)
     ASSERT_EQ(placed.size(), 1u);
     EXPECT_DOUBLE_EQ(placed[0].baseline, 5 + 0.9 * DefaultFontSize);
     EXPECT_TRUE(place({5, 5, 0, 0}, {}).empty());
+}
+
+TEST(FontFamilyTest, GenericFamilyFollowsTheName)
+{
+    for (const char *name : {"Arial", "Century Gothic", "Calibri", "Source Sans Pro Light",
+                             "PT Sans Serif", "Gabriola", "Verdana"})
+        EXPECT_EQ(FontFamily::genericFamily(name), "sans-serif") << name;
+    for (const char *name : {"Times New Roman", "Garamond", "Book Antiqua", "Sitka Subheading",
+                             "SimSun-ExtB", "DejaVu Serif", "GEORGIA"})
+        EXPECT_EQ(FontFamily::genericFamily(name), "serif") << name;
+    for (const char *name : {"Courier New", "Consolas", "Liberation Mono"})
+        EXPECT_EQ(FontFamily::genericFamily(name), "monospace") << name;
+    EXPECT_EQ(FontFamily::cssFamilyList("A\\B"), "'A\\\\B', sans-serif");
 }
