@@ -732,10 +732,13 @@ void CDRSVGGenerator::endTextObject()
         }
     }
     const WPXPropertyList &frame = text.frame;
-    const std::vector<TextLayout::Placement> placements =
-        TextLayout::place({realOf(frame, "svg:x") * 72, realOf(frame, "svg:y") * 72,
-                           realOf(frame, "svg:width") * 72, realOf(frame, "svg:height") * 72},
-                          lines);
+    const TextLayout::Frame box{realOf(frame, "svg:x") * 72, realOf(frame, "svg:y") * 72,
+                                realOf(frame, "svg:width") * 72, realOf(frame, "svg:height") * 72};
+    if (frame["svg:x"] && frame["svg:y"] && TextLayout::wrapsInFrame(box, lines)) {
+        writeWrappedText(text, box, TextLayout::sizesOf(lines));
+        return;
+    }
+    const std::vector<TextLayout::Placement> placements = TextLayout::place(box, lines);
     const TextLayout::Anchor anchor =
         lines.empty() ? TextLayout::Anchor::Start : lines.front().anchor;
 
@@ -781,6 +784,55 @@ void CDRSVGGenerator::endTextObject()
     m_out += "</svg:text>\n";
 }
 
+// Paragraphs of a text box that CorelDRAW wrapped at the box's width: SVG
+// text cannot wrap, so they go into the box as XHTML, which the web view
+// wraps with the fonts it really has.
+void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
+                                       const std::vector<double> &sizes)
+{
+    m_out += "<svg:foreignObject x=\"";
+    number(box.x);
+    m_out += "\" y=\"";
+    number(box.y);
+    m_out += "\" width=\"";
+    number(box.width);
+    m_out += "\" height=\"";
+    number(box.height);
+    m_out += "\"";
+    writeRotation(text.frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+    m_out += ">\n<div xmlns=\"http://www.w3.org/1999/xhtml\" style=\"line-height: ";
+    number(TextLayout::LineSpacing);
+    m_out += "; \">\n";
+    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+        const TextLine &line = text.lines[i];
+        // Spaces and tabs as the drawing has them; the line feeds between
+        // paragraphs are outside them and so take no room.
+        m_out += "<div style=\"white-space: pre-wrap; ";
+        if (line.anchor != TextLayout::Anchor::Start)
+            m_out += line.anchor == TextLayout::Anchor::Middle ? "text-align: center; "
+                                                               : "text-align: right; ";
+        // The paragraph's own size, so that its lines are no taller than its text.
+        m_out += "font-size: ";
+        number(sizes[i]);
+        m_out += "px; \">";
+        if (line.spans.empty())
+            m_out += "<br/>";
+        for (const TextSpan &span : line.spans) {
+            if (span.raw) {
+                WPXString::appendEscaped(m_out, span.plainText);
+                continue;
+            }
+            m_out += "<span style=\"";
+            m_out += span.css;
+            m_out += "\">";
+            WPXString::appendEscaped(m_out, span.plainText);
+            m_out += "</span>";
+        }
+        m_out += "</div>\n";
+    }
+    m_out += "</div>\n</svg:foreignObject>\n";
+}
+
 void CDRSVGGenerator::writeAnchor(TextLayout::Anchor anchor, std::string_view opening,
                                   std::string_view closing)
 {
@@ -812,6 +864,40 @@ CDRSVGGenerator::TextLine &CDRSVGGenerator::currentTextLine()
     if (m_text->lines.empty())
         m_text->lines.emplace_back();
     return m_text->lines.back();
+}
+
+// The span's attributes as CSS declarations, for text written as XHTML.
+std::string CDRSVGGenerator::spanStyle(const WPXPropertyList &propList)
+{
+    const std::size_t mark = m_out.size();
+    if (const WPXProperty *font = propList["style:font-name"]) {
+        m_out += "font-family: ";
+        appendAttributeText(FontFamily::cssFamilyList(font->getStr()));
+        m_out += "; ";
+    }
+    for (const auto &[declaration, key] :
+         {std::pair{"font-style: ", "fo:font-style"}, std::pair{"font-weight: ", "fo:font-weight"},
+          std::pair{"font-variant: ", "fo:font-variant"}, std::pair{"color: ", "fo:color"},
+          std::pair{"text-transform: ", "fo:text-transform"}}) {
+        if (const WPXProperty *value = propList[key]) {
+            m_out += declaration;
+            appendAttributeText(value->getStr());
+            m_out += "; ";
+        }
+    }
+    if (const WPXProperty *size = propList["fo:font-size"]) {
+        m_out += "font-size: ";
+        number(size->getDouble());
+        m_out += "px; ";
+    }
+    if (const WPXProperty *opacity = propList["svg:fill-opacity"]) {
+        m_out += "opacity: ";
+        number(opacity->getDouble());
+        m_out += "; ";
+    }
+    std::string style = m_out.substr(mark);
+    m_out.resize(mark);
+    return style;
 }
 
 // Text from the drawing inside a double-quoted attribute: a font name with
@@ -888,6 +974,7 @@ void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
     TextSpan span;
     span.attributes = m_out.substr(mark);
     m_out.resize(mark);
+    span.css = spanStyle(propList);
     // A span without a size of its own keeps the size of the one before.
     span.fontSize =
         fontSize && fontSize->getDouble() > 0 ? fontSize->getDouble() : m_text->lastFontSize;

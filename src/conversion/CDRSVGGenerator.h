@@ -81,6 +81,7 @@ private:
         bool raw = false;       // text outside any span
         std::string attributes; // the span's start tag after its position
         std::string content;    // escaped, as written
+        std::string css;        // the attributes as CSS, for wrapped text
         std::string plainText;
         double fontSize = 0;
     };
@@ -97,6 +98,9 @@ private:
         double lastFontSize = 0;
     };
     TextLine &currentTextLine();
+    void writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
+                          const std::vector<double> &sizes);
+    std::string spanStyle(const WPXPropertyList &propList);
     void writeAnchor(TextLayout::Anchor anchor, std::string_view opening, std::string_view closing);
 
     std::optional<TextObject> m_text;

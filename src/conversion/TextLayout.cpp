@@ -32,9 +32,9 @@ double sizeOf(const Line &line)
     return line.fontSize > 0 ? line.fontSize : 0;
 }
 
-// Empty lines take the size of the next line with text, else of the one
-// before; a text without sizes has the default size.
-std::vector<double> lineSizes(const std::vector<Line> &lines)
+} // namespace
+
+std::vector<double> sizesOf(const std::vector<Line> &lines)
 {
     std::vector<double> sizes(lines.size(), 0);
     double next = 0;
@@ -52,8 +52,6 @@ std::vector<double> lineSizes(const std::vector<Line> &lines)
     }
     return sizes;
 }
-
-} // namespace
 
 double heightAboveBaseline(const std::string &text)
 {
@@ -87,13 +85,41 @@ double depthBelowBaseline(const std::string &text)
     return depth;
 }
 
+namespace {
+
+double largestSize(const std::vector<double> &sizes)
+{
+    return sizes.empty() ? DefaultFontSize : *std::max_element(sizes.begin(), sizes.end());
+}
+
+// No taller than the glyphs of its lines at a generous spacing.
+bool isGlyphBox(const Frame &frame, std::size_t count, double largest)
+{
+    return frame.height > 0 &&
+           frame.height <= (double(count) - 1) * LineSpacing * largest + 1.1 * largest;
+}
+
+} // namespace
+
+bool wrapsInFrame(const Frame &frame, const std::vector<Line> &lines)
+{
+    if (lines.empty() || frame.width <= 0)
+        return false;
+    const std::vector<double> sizes = sizesOf(lines);
+    double height = 0;
+    for (double size : sizes)
+        height += LineSpacing * size;
+    return !isGlyphBox(frame, lines.size(), largestSize(sizes)) &&
+           frame.height >= height + 0.9 * LineSpacing * sizes.back();
+}
+
 std::vector<Placement> place(const Frame &frame, const std::vector<Line> &lines)
 {
     std::vector<Placement> placements(lines.size());
     if (lines.empty())
         return placements;
-    const std::vector<double> sizes = lineSizes(lines);
-    const double largest = *std::max_element(sizes.begin(), sizes.end());
+    const std::vector<double> sizes = sizesOf(lines);
+    const double largest = largestSize(sizes);
     const std::size_t count = lines.size();
 
     for (std::size_t i = 0; i < count; ++i) {
@@ -114,8 +140,7 @@ std::vector<Placement> place(const Frame &frame, const std::vector<Line> &lines)
     // spacing. The last baseline sits on the bottom edge, above any
     // descenders; the first hangs below the top edge by its glyphs' height;
     // lines between are spread evenly by size.
-    const double glyphBoxLimit = (double(count) - 1) * LineSpacing * largest + 1.1 * largest;
-    if (frame.height > 0 && frame.height <= glyphBoxLimit) {
+    if (isGlyphBox(frame, count, largest)) {
         const double bottom =
             frame.y + frame.height - depthBelowBaseline(lines.back().text) * sizes.back();
         // Only one line fits: the lines follow one another on it.

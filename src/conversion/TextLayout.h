@@ -13,7 +13,8 @@
 // a cap height below the top; in a text box the first baseline sits an
 // ascent below the top and the next lines follow at the usual line spacing.
 // A glyph box only one line tall holds one line, whatever the text's line
-// breaks say.
+// breaks say. Paragraphs of a text box that has room for more lines than
+// they are were wrapped at the box's width.
 namespace TextLayout {
 
 enum class Anchor
@@ -59,6 +60,14 @@ constexpr double XHeight = 0.52;
 
 // One placement per line, in order.
 std::vector<Placement> place(const Frame &frame, const std::vector<Line> &lines);
+
+// Whether the lines are paragraphs of a text box with room for more lines
+// than they are: CorelDRAW then wrapped them at the box's width.
+bool wrapsInFrame(const Frame &frame, const std::vector<Line> &lines);
+
+// The font size of each line; an empty line has the size of the next line
+// with text, else of the one before.
+std::vector<double> sizesOf(const std::vector<Line> &lines);
 
 // How far the glyphs of a UTF-8 text reach above and below the baseline, in
 // font sizes.

@@ -55,7 +55,8 @@ Counts countElements(const QByteArray &document)
         counts.pages += name == QLatin1String("svg");
         counts.paths += name == QLatin1String("path");
         counts.images += name == QLatin1String("image");
-        counts.texts += name == QLatin1String("text");
+        // A text box whose paragraphs wrap is written as XHTML in the page.
+        counts.texts += name == QLatin1String("text") || name == QLatin1String("foreignObject");
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     return counts;

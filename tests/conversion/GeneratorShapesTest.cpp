@@ -135,7 +135,7 @@ TEST_F(GeneratorTest, VertexListsByCount)
                       "<svg:polyline points=\"0 0, 72 144, 0 0\"\nstyle=\"\"/>\n");
 }
 
-// A frame taller than its text is a text box: the first baseline hangs an
+// A frame taller than its glyphs is a text box: the first baseline hangs an
 // ascent (0.9 font sizes) below its top edge.
 TEST_F(GeneratorTest, TextInATextBoxHangsFromItsTop)
 {
@@ -143,7 +143,7 @@ TEST_F(GeneratorTest, TextInATextBoxHangsFromItsTop)
     generator.startTextObject(props({{"svg:x", inches(1)},
                                      {"svg:y", inches(2)},
                                      {"svg:width", inches(3)},
-                                     {"svg:height", inches(1)}}),
+                                     {"svg:height", inches(0.25)}}),
                               WPXPropertyListVector());
     generator.startTextLine(WPXPropertyList());
     generator.startTextSpan(props({{"style:font-name", text("Arial")},
@@ -242,7 +242,7 @@ TEST_F(GeneratorTest, AlignedLinesAreAnchoredAtTheirEdge)
     generator.startTextObject(props({{"svg:x", inches(1)},
                                      {"svg:y", inches(2)},
                                      {"svg:width", inches(2)},
-                                     {"svg:height", inches(1)}}),
+                                     {"svg:height", inches(0.5)}}),
                               WPXPropertyListVector());
     for (const char *align : {"center", "end", "center"}) {
         generator.startTextLine(props({{"fo:text-align", text(align)}}));
@@ -258,6 +258,37 @@ TEST_F(GeneratorTest, AlignedLinesAreAnchoredAtTheirEdge)
                       ">\nend\n</svg:tspan>\n"
                       "<svg:tspan x=\"144\" dy=\"11.5\" font-size=\"10\" >\ncenter\n</svg:tspan>\n"
                       "</svg:text>\n");
+}
+
+// Paragraphs of a text box with room for more lines than they are were
+// wrapped by CorelDRAW at the box's width: they go into the box as XHTML,
+// which the web view wraps.
+TEST_F(GeneratorTest, ParagraphsOfARoomyTextBoxWrap)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)},
+                                     {"svg:y", inches(2)},
+                                     {"svg:width", inches(2)},
+                                     {"svg:height", inches(1)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(props({{"fo:text-align", text("center")}}));
+    generator.startTextSpan(props({{"style:font-name", text("Calibri")},
+                                   {"fo:font-size", WPXProperty::real(10, Unit::Point)},
+                                   {"fo:color", text("#ececed")}}));
+    generator.insertText("a long  line & more");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.startTextLine(WPXPropertyList());
+    generator.endTextLine();
+    generator.endTextObject();
+    EXPECT_EQ(body(),
+              "<svg:foreignObject x=\"72\" y=\"144\" width=\"144\" height=\"72\">\n"
+              "<div xmlns=\"http://www.w3.org/1999/xhtml\" style=\"line-height: 1.15; \">\n"
+              "<div style=\"white-space: pre-wrap; text-align: center; font-size: 10px; \">"
+              "<span style=\"font-family: 'Calibri', sans-serif; color: #ececed; font-size: 10px; "
+              "\">a long  line &amp; more</span></div>\n"
+              "<div style=\"white-space: pre-wrap; font-size: 10px; \"><br/></div>\n"
+              "</div>\n</svg:foreignObject>\n");
 }
 
 // Text that comes outside any span is written as it stands.

@@ -86,3 +86,17 @@ TEST(FontFamilyTest, GenericFamilyFollowsTheName)
         EXPECT_EQ(FontFamily::genericFamily(name), "monospace") << name;
     EXPECT_EQ(FontFamily::cssFamilyList("A\\B"), "'A\\\\B', sans-serif");
 }
+
+TEST(TextLayoutTest, OnlyTextBoxesWithRoomToSpareWrap)
+{
+    const std::vector<Line> oneLine = {{10, "words", Anchor::Start}};
+    // Room for more than one line of 11.5 points.
+    EXPECT_TRUE(wrapsInFrame({0, 0, 100, 22}, oneLine));
+    // A box just as tall as its line, or a glyph box, holds the line as it is.
+    EXPECT_FALSE(wrapsInFrame({0, 0, 100, 20}, oneLine));
+    EXPECT_FALSE(wrapsInFrame({0, 0, 100, 8}, oneLine));
+    // Without a width or a height nothing is known to wrap.
+    EXPECT_FALSE(wrapsInFrame({0, 0, 0, 200}, oneLine));
+    EXPECT_FALSE(wrapsInFrame({0, 0, 100, 0}, oneLine));
+    EXPECT_FALSE(wrapsInFrame({0, 0, 100, 200}, {}));
+}
