@@ -147,6 +147,8 @@ void CDRSVGGenerator::startGraphics(const WPXPropertyList &propList)
 
 void CDRSVGGenerator::endGraphics()
 {
+    // A text object left open still belongs to its page.
+    endTextObject();
     m_out += "</svg:g>\n";
     m_out += BoundingBoxScript;
     m_out += "</svg:svg>\n";

@@ -291,6 +291,19 @@ TEST_F(GeneratorTest, ParagraphsOfARoomyTextBoxWrap)
               "</div>\n</svg:foreignObject>\n");
 }
 
+// A page that ends inside a text object keeps the text.
+TEST_F(GeneratorTest, TextLeftOpenEndsWithItsPage)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(WPXPropertyList());
+    generator.insertText("kept");
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"154.8\">\n<svg:tspan >\nkept\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
 // Text that comes outside any span is written as it stands.
 TEST_F(GeneratorTest, TextOutsideSpansIsKept)
 {
