@@ -11,8 +11,10 @@ namespace FontFamily {
 // "serif", "monospace" or "sans-serif", judged by the name.
 std::string_view genericFamily(std::string_view name);
 
-// The name as a quoted CSS string followed by its generic family, e.g.
-// "'Times New Roman', serif". Not yet escaped for XML.
+// The name as a quoted CSS string, then the face installed in its place
+// where the web view would not find one itself, then its generic family,
+// e.g. "'Times New Roman', serif" or "'Century Gothic', 'URW Gothic',
+// sans-serif". Not yet escaped for XML.
 std::string cssFamilyList(std::string_view name);
 
 } // namespace FontFamily

@@ -468,3 +468,25 @@ TEST_F(ImageTest, ImagesFillTheirFrameTheRightWayUp)
                         "translate(-144, -108)\" " +
                         href(3));
 }
+
+// A font the viewer lacks falls back to a face of its kind; names are quoted
+// and escaped, so that no font name can break the page.
+TEST_F(GeneratorTest, FontsFallBackToTheirKind)
+{
+    begin();
+    generator.startTextObject(WPXPropertyList(), WPXPropertyListVector());
+    for (const char *font :
+         {"Century Gothic", "Times New Roman", "Courier New", "Sans & \"Serif's\""}) {
+        generator.startTextSpan(props({{"style:font-name", text(font)}}));
+        generator.endTextSpan();
+    }
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text >\n"
+                      "<svg:tspan font-family=\"'Century Gothic', 'URW Gothic', sans-serif\" >\n"
+                      "</svg:tspan>\n"
+                      "<svg:tspan font-family=\"'Times New Roman', serif\" >\n</svg:tspan>\n"
+                      "<svg:tspan font-family=\"'Courier New', monospace\" >\n</svg:tspan>\n"
+                      "<svg:tspan font-family=\"'Sans &amp; &quot;Serif\\'s&quot;', sans-serif\" "
+                      ">\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}

@@ -85,6 +85,11 @@ TEST(FontFamilyTest, GenericFamilyFollowsTheName)
     for (const char *name : {"Courier New", "Consolas", "Liberation Mono"})
         EXPECT_EQ(FontFamily::genericFamily(name), "monospace") << name;
     EXPECT_EQ(FontFamily::cssFamilyList("A\\B"), "'A\\\\B', sans-serif");
+    // Century Gothic has the widths of the PostScript Avant Garde, which the
+    // setup installs as URW Gothic.
+    EXPECT_EQ(FontFamily::cssFamilyList("Century Gothic"),
+              "'Century Gothic', 'URW Gothic', sans-serif");
+    EXPECT_EQ(FontFamily::cssFamilyList("BOOK ANTIQUA"), "'BOOK ANTIQUA', 'P052', serif");
 }
 
 TEST(TextLayoutTest, OnlyTextBoxesWithRoomToSpareWrap)
