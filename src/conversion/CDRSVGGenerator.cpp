@@ -71,6 +71,9 @@ double wrapAngle(double angle)
     return angle;
 }
 
+// How much wider than its box wrapped text may run, as a share of the width.
+constexpr double WrapSlack = 0.05;
+
 // Frames whose proportions differ from the bitmap's by less than this show
 // it unchanged.
 constexpr double AspectTolerance = 0.005;
@@ -792,12 +795,21 @@ void CDRSVGGenerator::endTextObject()
 void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
                                        const std::vector<double> &sizes)
 {
+    // Even metric-compatible faces differ a little in kerning and hinting:
+    // the box grows away from its aligned edge, so that a line that just
+    // fitted in CorelDRAW does not wrap here.
+    const double slack = box.width * WrapSlack;
+    double x = box.x;
+    if (!text.lines.empty() && text.lines.front().anchor == TextLayout::Anchor::Middle)
+        x -= slack / 2;
+    else if (!text.lines.empty() && text.lines.front().anchor == TextLayout::Anchor::End)
+        x -= slack;
     m_out += "<svg:foreignObject x=\"";
-    number(box.x);
+    number(x);
     m_out += "\" y=\"";
     number(box.y);
     m_out += "\" width=\"";
-    number(box.width);
+    number(box.width + slack);
     m_out += "\" height=\"";
     number(box.height);
     m_out += "\"";

@@ -262,7 +262,8 @@ TEST_F(GeneratorTest, AlignedLinesAreAnchoredAtTheirEdge)
 
 // Paragraphs of a text box with room for more lines than they are were
 // wrapped by CorelDRAW at the box's width: they go into the box as XHTML,
-// which the web view wraps.
+// which the web view wraps. The box grows by a twentieth, here on both sides
+// of its centred text.
 TEST_F(GeneratorTest, ParagraphsOfARoomyTextBoxWrap)
 {
     begin();
@@ -282,7 +283,7 @@ TEST_F(GeneratorTest, ParagraphsOfARoomyTextBoxWrap)
     generator.endTextLine();
     generator.endTextObject();
     EXPECT_EQ(body(),
-              "<svg:foreignObject x=\"72\" y=\"144\" width=\"144\" height=\"72\">\n"
+              "<svg:foreignObject x=\"68.4\" y=\"144\" width=\"151.2\" height=\"72\">\n"
               "<div xmlns=\"http://www.w3.org/1999/xhtml\" style=\"line-height: 1.15; \">\n"
               "<div style=\"white-space: pre-wrap; text-align: center; font-size: 10px; \">"
               "<span style=\"font-family: 'Calibri', sans-serif; color: #ececed; font-size: 10px; "
