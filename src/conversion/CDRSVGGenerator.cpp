@@ -756,6 +756,12 @@ void CDRSVGGenerator::endTextObject()
         m_out += "\"";
     }
     writeAnchor(anchor, " text-anchor=\"", "\"");
+    const double width = TextLayout::fittedWidth(box, lines);
+    if (width > 0 && frame["svg:x"] && frame["svg:y"] && !frame["libwpg:rotate"]) {
+        m_out += " textLength=\"";
+        number(width);
+        m_out += "\" lengthAdjust=\"spacingAndGlyphs\"";
+    }
     writeRotation(frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
     m_out += ">\n";
 

@@ -19,6 +19,8 @@ constexpr double ShallowDepth = 0.12;
 // Ideographs fill the em box, which reaches a little below the baseline.
 constexpr double IdeographHeight = 0.84;
 constexpr double IdeographDepth = 0.12;
+// A glyph box less tall than this many font sizes holds one line.
+constexpr double OneLineLimit = 1.5;
 
 bool isIdeographic(char32_t c)
 {
@@ -101,6 +103,27 @@ bool isGlyphBox(const Frame &frame, std::size_t count, double largest)
 
 } // namespace
 
+double fittedWidth(const Frame &frame, const std::vector<Line> &lines)
+{
+    if (lines.empty() || frame.width <= 0)
+        return 0;
+    const std::vector<double> sizes = sizesOf(lines);
+    const double largest = largestSize(sizes);
+    if (!isGlyphBox(frame, lines.size(), largest) ||
+        (lines.size() > 1 && frame.height >= OneLineLimit * largest))
+        return 0;
+    std::string text;
+    for (const Line &line : lines)
+        text += line.text;
+    // Spaces at either end take room in the line but not in the glyph box.
+    const QString glyphs = QString::fromUtf8(text);
+    if (glyphs.isEmpty() || glyphs.front().isSpace() || glyphs.back().isSpace())
+        return 0;
+    // libcdr reports a glyph box twice as wide as the glyphs, so that a text
+    // frame made from it never wraps them.
+    return frame.width / 2;
+}
+
 bool wrapsInFrame(const Frame &frame, const std::vector<Line> &lines)
 {
     if (lines.empty() || frame.width <= 0)
@@ -144,7 +167,7 @@ std::vector<Placement> place(const Frame &frame, const std::vector<Line> &lines)
         const double bottom =
             frame.y + frame.height - depthBelowBaseline(lines.back().text) * sizes.back();
         // Only one line fits: the lines follow one another on it.
-        if (count == 1 || frame.height < 1.5 * largest) {
+        if (count == 1 || frame.height < OneLineLimit * largest) {
             for (std::size_t i = 0; i < count; ++i) {
                 placements[i].newLine = i == 0;
                 placements[i].x = placements[0].x;

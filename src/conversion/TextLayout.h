@@ -61,6 +61,13 @@ constexpr double XHeight = 0.52;
 // One placement per line, in order.
 std::vector<Placement> place(const Frame &frame, const std::vector<Line> &lines);
 
+// The width that the glyphs of a one-line glyph box cover in the drawing,
+// or 0 when that is not known. Artistic text keeps the size CorelDRAW gives
+// it by stretching or squeezing (a transform libcdr does not pass on), and a
+// stand-in face has widths of its own; fitting the line to this width draws
+// it as wide as CorelDRAW did.
+double fittedWidth(const Frame &frame, const std::vector<Line> &lines);
+
 // Whether the lines are paragraphs of a text box with room for more lines
 // than they are: CorelDRAW then wrapped them at the box's width.
 bool wrapsInFrame(const Frame &frame, const std::vector<Line> &lines);

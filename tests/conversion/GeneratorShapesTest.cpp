@@ -165,7 +165,8 @@ TEST_F(GeneratorTest, TextInATextBoxHangsFromItsTop)
 }
 
 // A frame no taller than its glyphs is their box: the baseline is its
-// bottom edge, or a descender's depth (0.21 font sizes) above it.
+// bottom edge, or a descender's depth (0.21 font sizes) above it, and the
+// line is as wide as the glyphs were in the drawing.
 TEST_F(GeneratorTest, TextInAGlyphBoxSitsOnItsBottom)
 {
     begin();
@@ -184,10 +185,13 @@ TEST_F(GeneratorTest, TextInAGlyphBoxSitsOnItsBottom)
     };
     label("27");
     label("Sample");
-    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"158.4\">\n"
-                      "<svg:tspan font-size=\"20\" >\n27\n</svg:tspan>\n</svg:text>\n"
-                      "<svg:text x=\"72\" y=\"154.2\">\n"
-                      "<svg:tspan font-size=\"20\" >\nSample\n</svg:tspan>\n</svg:text>\n");
+    // The line is fitted to the glyphs' width, half the frame's.
+    const std::string fitted = "textLength=\"72\" lengthAdjust=\"spacingAndGlyphs\">\n";
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"158.4\" " + fitted +
+                          "<svg:tspan font-size=\"20\" >\n27\n</svg:tspan>\n</svg:text>\n"
+                          "<svg:text x=\"72\" y=\"154.2\" " +
+                          fitted +
+                          "<svg:tspan font-size=\"20\" >\nSample\n</svg:tspan>\n</svg:text>\n");
 }
 
 TEST_F(GeneratorTest, RotatedTextTurnsAboutItsOrigin)

@@ -105,3 +105,19 @@ TEST(TextLayoutTest, OnlyTextBoxesWithRoomToSpareWrap)
     EXPECT_FALSE(wrapsInFrame({0, 0, 100, 0}, oneLine));
     EXPECT_FALSE(wrapsInFrame({0, 0, 100, 200}, {}));
 }
+
+TEST(TextLayoutTest, OneLineGlyphBoxesAreFittedToTheirGlyphs)
+{
+    // libcdr doubles the width of a glyph box.
+    EXPECT_DOUBLE_EQ(fittedWidth({0, 0, 120, 10}, {{12, "Label", Anchor::Start}}), 60);
+    EXPECT_DOUBLE_EQ(
+        fittedWidth({0, 0, 120, 10}, {{12, "ON", Anchor::Start}, {12, "OFF", Anchor::Start}}), 60);
+    // Spaces at an end have no glyphs to measure them by.
+    EXPECT_EQ(fittedWidth({0, 0, 120, 10}, {{12, "Label ", Anchor::Start}}), 0);
+    // Text boxes, glyph boxes of several lines and boxes without a width are
+    // left as they are.
+    EXPECT_EQ(fittedWidth({0, 0, 120, 40}, {{12, "Label", Anchor::Start}}), 0);
+    EXPECT_EQ(
+        fittedWidth({0, 0, 120, 30}, {{12, "One", Anchor::Start}, {12, "Two", Anchor::Start}}), 0);
+    EXPECT_EQ(fittedWidth({0, 0, 0, 10}, {{12, "Label", Anchor::Start}}), 0);
+}
