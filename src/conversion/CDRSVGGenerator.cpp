@@ -1,10 +1,13 @@
 #include "CDRSVGGenerator.h"
 
+#include "FontFamily.h"
 #include "TMPManager.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <tuple>
 
 namespace {
@@ -27,10 +30,6 @@ const char *const BoundingBoxScript =
 // Damaged files can carry absurd dash counts; more dashes than this add
 // nothing visible and only blow up the page.
 constexpr int MaxDashes = 1024;
-
-// Lines of a text object are this many font sizes apart.
-constexpr double LineSpacing = 1.2;
-constexpr double DefaultFontSize = 12.0;
 
 constexpr std::size_t NumberBufferSize = 32;
 
@@ -70,6 +69,38 @@ double wrapAngle(double angle)
     while (angle > 360)
         angle -= 360;
     return angle;
+}
+
+// How much wider than its box wrapped text may run, as a share of the width.
+constexpr double WrapSlack = 0.05;
+
+// Frames whose proportions differ from the bitmap's by less than this show
+// it unchanged.
+constexpr double AspectTolerance = 0.005;
+
+// Width and height of a BMP file's bitmap, when its header tells them.
+std::optional<std::pair<int, int>> bitmapSize(const WPXBinaryData &data)
+{
+    const unsigned char *bytes = data.getDataBuffer();
+    const auto word = [bytes](std::size_t at, std::size_t size) {
+        std::uint32_t value = 0;
+        for (std::size_t i = size; i-- > 0;)
+            value = (value << 8) | bytes[at + i];
+        return value;
+    };
+    if (data.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M')
+        return std::nullopt;
+    int width = 0, height = 0;
+    if (word(14, 4) == 12) { // the old core header: 16-bit sizes
+        width = int(word(18, 2));
+        height = int(word(20, 2));
+    } else {
+        width = std::int32_t(word(18, 4));
+        height = std::abs(std::int32_t(word(22, 4))); // negative: stored top-down
+    }
+    if (width <= 0 || height <= 0)
+        return std::nullopt;
+    return std::pair{width, height};
 }
 
 } // namespace
@@ -119,6 +150,8 @@ void CDRSVGGenerator::startGraphics(const WPXPropertyList &propList)
 
 void CDRSVGGenerator::endGraphics()
 {
+    // A text object left open still belongs to its page.
+    endTextObject();
     m_out += "</svg:g>\n";
     m_out += BoundingBoxScript;
     m_out += "</svg:svg>\n";
@@ -634,74 +667,302 @@ void CDRSVGGenerator::drawGraphicObject(const WPXPropertyList &propList,
     points(propList, "svg:width");
     m_out += "\" height=\"";
     points(propList, "svg:height");
-    m_out += "\" xlink:href=\"";
+    m_out += "\" ";
+    // The frame is where the drawing shows the whole bitmap, stretched if
+    // need be; a web view would otherwise keep the bitmap's own proportions.
+    if (const auto size = bitmapSize(binaryData)) {
+        const double frameAspect = realOf(propList, "svg:width") / realOf(propList, "svg:height");
+        const double bitmapAspect = double(size->first) / size->second;
+        if (!(std::abs(frameAspect / bitmapAspect - 1) < AspectTolerance))
+            m_out += "preserveAspectRatio=\"none\" ";
+    }
+    writeImageTransform(propList);
+    m_out += "xlink:href=\"";
     WPXString::appendEscaped(m_out, url);
     m_out += "\" />\n";
+}
+
+void CDRSVGGenerator::writeImageTransform(const WPXPropertyList &propList)
+{
+    const bool mirrorX = isText(propList["draw:mirror-horizontal"], "true");
+    const bool mirrorY = isText(propList["draw:mirror-vertical"], "true");
+    double angle = realOr(propList["libwpg:rotate"], 0.0);
+    if (!mirrorX && !mirrorY && angle == 0)
+        return;
+    // libcdr measures the turn of a mirrored bitmap the other way round.
+    if (mirrorX != mirrorY && angle != 0)
+        angle = -angle;
+    const double centreX = realOf(propList, "svg:x") + realOf(propList, "svg:width") / 2;
+    const double centreY = realOf(propList, "svg:y") + realOf(propList, "svg:height") / 2;
+    m_out += "transform=\"translate(";
+    number(centreX * 72);
+    m_out += ", ";
+    number(centreY * 72);
+    m_out += ") rotate(";
+    number(angle);
+    m_out += ") scale(";
+    m_out += mirrorX ? "-1" : "1";
+    m_out += ", ";
+    m_out += mirrorY ? "-1" : "1";
+    m_out += ") translate(";
+    number(-72 * centreX);
+    m_out += ", ";
+    number(-72 * centreY);
+    m_out += ")\" ";
 }
 
 void CDRSVGGenerator::startTextObject(const WPXPropertyList &propList,
                                       const WPXPropertyListVector &)
 {
-    m_textOriginX = realOf(propList, "svg:x");
-    m_textLines = 0;
-    m_pendingLineAdvances = 0;
-    m_lineHasSpan = false;
-    m_lastFontSize = 0.0;
-
-    m_out += "<svg:text ";
-    if (propList["svg:x"] && propList["svg:y"]) {
-        m_out += "x=\"";
-        points(propList, "svg:x");
-        m_out += "\" y=\"";
-        points(propList, "svg:y");
-        m_out += "\"";
-    }
-    writeRotation(propList, "svg:x", "svg:y", " transform=\"translate(", ")\"");
-    m_out += ">\n";
+    if (m_text)
+        endTextObject();
+    m_text.emplace();
+    m_text->frame = propList;
 }
 
 void CDRSVGGenerator::endTextObject()
 {
+    if (!m_text)
+        return;
+    const TextObject text = std::move(*m_text);
+    m_text.reset();
+
+    std::vector<TextLayout::Line> lines;
+    for (const TextLine &line : text.lines) {
+        TextLayout::Line &laidOut = lines.emplace_back();
+        laidOut.anchor = line.anchor;
+        for (const TextSpan &span : line.spans) {
+            laidOut.fontSize = std::max(laidOut.fontSize, span.fontSize);
+            laidOut.text += span.plainText;
+        }
+    }
+    const WPXPropertyList &frame = text.frame;
+    const TextLayout::Frame box{realOf(frame, "svg:x") * 72, realOf(frame, "svg:y") * 72,
+                                realOf(frame, "svg:width") * 72, realOf(frame, "svg:height") * 72};
+    if (frame["svg:x"] && frame["svg:y"] && TextLayout::wrapsInFrame(box, lines)) {
+        writeWrappedText(text, box, TextLayout::sizesOf(lines));
+        return;
+    }
+    const std::vector<TextLayout::Placement> placements = TextLayout::place(box, lines);
+    const TextLayout::Anchor anchor =
+        lines.empty() ? TextLayout::Anchor::Start : lines.front().anchor;
+
+    m_out += "<svg:text ";
+    if (frame["svg:x"] && frame["svg:y"]) {
+        m_out += "x=\"";
+        number(placements.empty() ? realOf(frame, "svg:x") * 72 : placements.front().x);
+        m_out += "\" y=\"";
+        number(placements.empty() ? realOf(frame, "svg:y") * 72 : placements.front().baseline);
+        m_out += "\"";
+    }
+    writeAnchor(anchor, " text-anchor=\"", "\"");
+    const double width = TextLayout::fittedWidth(box, lines);
+    if (width > 0 && frame["svg:x"] && frame["svg:y"] && !frame["libwpg:rotate"]) {
+        m_out += " textLength=\"";
+        number(width);
+        m_out += "\" lengthAdjust=\"spacingAndGlyphs\"";
+    }
+    writeRotation(frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+    m_out += ">\n";
+
+    double baseline = placements.empty() ? 0.0 : placements.front().baseline;
+    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+        const TextLine &line = text.lines[i];
+        for (std::size_t j = 0; j < line.spans.size(); ++j) {
+            const TextSpan &span = line.spans[j];
+            if (span.raw) {
+                m_out += span.content;
+                continue;
+            }
+            m_out += "<svg:tspan ";
+            // A later line starts below the previous one, back at the
+            // text's edge; the first line is placed by the text element.
+            if (j == 0 && i > 0 && placements[i].newLine) {
+                m_out += "x=\"";
+                number(placements[i].x);
+                m_out += "\" dy=\"";
+                number(placements[i].baseline - baseline);
+                m_out += "\" ";
+                baseline = placements[i].baseline;
+                if (line.anchor != anchor)
+                    writeAnchor(line.anchor, "text-anchor=\"", "\" ");
+            }
+            m_out += span.attributes;
+            m_out += span.content;
+            m_out += "</svg:tspan>\n";
+        }
+    }
     m_out += "</svg:text>\n";
 }
 
-void CDRSVGGenerator::startTextLine(const WPXPropertyList &)
+// Paragraphs of a text box that CorelDRAW wrapped at the box's width: SVG
+// text cannot wrap, so they go into the box as XHTML, which the web view
+// wraps with the fonts it really has.
+void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
+                                       const std::vector<double> &sizes)
 {
-    if (m_textLines++ > 0)
-        ++m_pendingLineAdvances;
-    m_lineHasSpan = false;
+    // Even metric-compatible faces differ a little in kerning and hinting:
+    // the box grows away from its aligned edge, so that a line that just
+    // fitted in CorelDRAW does not wrap here.
+    const double slack = box.width * WrapSlack;
+    double x = box.x;
+    if (!text.lines.empty() && text.lines.front().anchor == TextLayout::Anchor::Middle)
+        x -= slack / 2;
+    else if (!text.lines.empty() && text.lines.front().anchor == TextLayout::Anchor::End)
+        x -= slack;
+    m_out += "<svg:foreignObject x=\"";
+    number(x);
+    m_out += "\" y=\"";
+    number(box.y);
+    m_out += "\" width=\"";
+    number(box.width + slack);
+    m_out += "\" height=\"";
+    number(box.height);
+    m_out += "\"";
+    writeRotation(text.frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+    m_out += ">\n<div xmlns=\"http://www.w3.org/1999/xhtml\" style=\"line-height: ";
+    number(TextLayout::LineSpacing);
+    m_out += "; \">\n";
+    for (std::size_t i = 0; i < text.lines.size(); ++i) {
+        const TextLine &line = text.lines[i];
+        // Spaces and tabs as the drawing has them; the line feeds between
+        // paragraphs are outside them and so take no room.
+        m_out += "<div style=\"white-space: pre-wrap; ";
+        if (line.anchor != TextLayout::Anchor::Start)
+            m_out += line.anchor == TextLayout::Anchor::Middle ? "text-align: center; "
+                                                               : "text-align: right; ";
+        // The paragraph's own size, so that its lines are no taller than its text.
+        m_out += "font-size: ";
+        number(sizes[i]);
+        m_out += "px; \">";
+        if (line.spans.empty())
+            m_out += "<br/>";
+        for (const TextSpan &span : line.spans) {
+            if (span.raw) {
+                WPXString::appendEscaped(m_out, span.plainText);
+                continue;
+            }
+            m_out += "<span style=\"";
+            m_out += span.css;
+            m_out += "\">";
+            WPXString::appendEscaped(m_out, span.plainText);
+            m_out += "</span>";
+        }
+        m_out += "</div>\n";
+    }
+    m_out += "</div>\n</svg:foreignObject>\n";
+}
+
+void CDRSVGGenerator::writeAnchor(TextLayout::Anchor anchor, std::string_view opening,
+                                  std::string_view closing)
+{
+    if (anchor == TextLayout::Anchor::Start)
+        return;
+    m_out += opening;
+    m_out += anchor == TextLayout::Anchor::Middle ? "middle" : "end";
+    m_out += closing;
+}
+
+void CDRSVGGenerator::startTextLine(const WPXPropertyList &propList)
+{
+    if (!m_text)
+        return;
+    TextLine &line = m_text->lines.emplace_back();
+    if (const WPXProperty *align = propList["fo:text-align"]) {
+        const std::string value = align->getStr();
+        if (value == "center")
+            line.anchor = TextLayout::Anchor::Middle;
+        else if (value == "end" || value == "right")
+            line.anchor = TextLayout::Anchor::End;
+    }
 }
 
 void CDRSVGGenerator::endTextLine() {}
 
+CDRSVGGenerator::TextLine &CDRSVGGenerator::currentTextLine()
+{
+    if (m_text->lines.empty())
+        m_text->lines.emplace_back();
+    return m_text->lines.back();
+}
+
+// The span's attributes as CSS declarations, for text written as XHTML.
+std::string CDRSVGGenerator::spanStyle(const WPXPropertyList &propList)
+{
+    const std::size_t mark = m_out.size();
+    if (const WPXProperty *font = propList["style:font-name"]) {
+        m_out += "font-family: ";
+        appendAttributeText(FontFamily::cssFamilyList(font->getStr()));
+        m_out += "; ";
+    }
+    for (const auto &[declaration, key] :
+         {std::pair{"font-style: ", "fo:font-style"}, std::pair{"font-weight: ", "fo:font-weight"},
+          std::pair{"font-variant: ", "fo:font-variant"}, std::pair{"color: ", "fo:color"},
+          std::pair{"text-transform: ", "fo:text-transform"}}) {
+        if (const WPXProperty *value = propList[key]) {
+            m_out += declaration;
+            appendAttributeText(value->getStr());
+            m_out += "; ";
+        }
+    }
+    if (const WPXProperty *size = propList["fo:font-size"]) {
+        m_out += "font-size: ";
+        number(size->getDouble());
+        m_out += "px; ";
+    }
+    if (const WPXProperty *opacity = propList["svg:fill-opacity"]) {
+        m_out += "opacity: ";
+        number(opacity->getDouble());
+        m_out += "; ";
+    }
+    std::string style = m_out.substr(mark);
+    m_out.resize(mark);
+    return style;
+}
+
+// Text from the drawing inside a double-quoted attribute: a font name with
+// a quote or an ampersand must not break the page.
+void CDRSVGGenerator::appendAttributeText(std::string_view value)
+{
+    for (char c : value) {
+        switch (c) {
+        case '&':
+            m_out += "&amp;";
+            break;
+        case '<':
+            m_out += "&lt;";
+            break;
+        case '>':
+            m_out += "&gt;";
+            break;
+        case '"':
+            m_out += "&quot;";
+            break;
+        default:
+            m_out += c;
+        }
+    }
+}
+
 void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
 {
+    // Outside a text object a span is written where it stands.
+    const std::size_t mark = m_out.size();
+    if (!m_text)
+        m_out += "<svg:tspan ";
+
     const WPXProperty *fontSize = propList["fo:font-size"];
-    double size = fontSize ? fontSize->getDouble() : m_lastFontSize;
-    if (!(size > 0))
-        size = DefaultFontSize;
-
-    m_out += "<svg:tspan ";
-    // The first span of a later line starts below the previous line, back at
-    // the text's left edge; single-line text carries no position of its own.
-    if (!m_lineHasSpan && m_pendingLineAdvances > 0) {
-        m_out += "x=\"";
-        number(m_textOriginX * 72);
-        m_out += "\" dy=\"";
-        number(m_pendingLineAdvances * LineSpacing * size);
+    if (const WPXProperty *font = propList["style:font-name"]) {
+        m_out += "font-family=\"";
+        appendAttributeText(FontFamily::cssFamilyList(font->getStr()));
         m_out += "\" ";
-        m_pendingLineAdvances = 0;
     }
-    m_lineHasSpan = true;
-    m_lastFontSize = size;
-
-    for (const auto &[attribute, key] : {std::pair{"font-family=\"", "style:font-name"},
-                                         std::pair{"font-style=\"", "fo:font-style"},
+    for (const auto &[attribute, key] : {std::pair{"font-style=\"", "fo:font-style"},
                                          std::pair{"font-weight=\"", "fo:font-weight"},
                                          std::pair{"font-variant=\"", "fo:font-variant"}}) {
-        if (propList[key]) {
+        if (const WPXProperty *value = propList[key]) {
             m_out += attribute;
-            text(propList, key);
+            appendAttributeText(value->getStr());
             m_out += "\" ";
         }
     }
@@ -712,9 +973,9 @@ void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
     }
     for (const auto &[attribute, key] :
          {std::pair{"fill=\"", "fo:color"}, std::pair{"text-transform=\"", "fo:text-transform"}}) {
-        if (propList[key]) {
+        if (const WPXProperty *value = propList[key]) {
             m_out += attribute;
-            text(propList, key);
+            appendAttributeText(value->getStr());
             m_out += "\" ";
         }
     }
@@ -727,15 +988,42 @@ void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
         }
     }
     m_out += ">\n";
+    if (!m_text)
+        return;
+
+    TextSpan span;
+    span.attributes = m_out.substr(mark);
+    m_out.resize(mark);
+    span.css = spanStyle(propList);
+    // A span without a size of its own keeps the size of the one before.
+    span.fontSize =
+        fontSize && fontSize->getDouble() > 0 ? fontSize->getDouble() : m_text->lastFontSize;
+    m_text->lastFontSize = span.fontSize;
+    currentTextLine().spans.push_back(std::move(span));
+    m_text->spanOpen = true;
 }
 
 void CDRSVGGenerator::endTextSpan()
 {
-    m_out += "</svg:tspan>\n";
+    if (m_text)
+        m_text->spanOpen = false;
+    else
+        m_out += "</svg:tspan>\n";
 }
 
 void CDRSVGGenerator::insertText(const WPXString &text)
 {
-    WPXString::appendEscaped(m_out, text.str());
-    m_out += '\n';
+    std::string *out = &m_out;
+    if (m_text) {
+        TextLine &line = currentTextLine();
+        // Text outside a span stands on its own, as it would be written.
+        if (!m_text->spanOpen || line.spans.empty()) {
+            line.spans.emplace_back().raw = true;
+            m_text->spanOpen = false;
+        }
+        line.spans.back().plainText += text.str();
+        out = &line.spans.back().content;
+    }
+    WPXString::appendEscaped(*out, text.str());
+    *out += '\n';
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "CDRStringVector.h"
+#include "TextLayout.h"
 #include "WPGPaintInterface.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Writes each page of a drawing as one SVG text and appends it to the page
 // list when the page ends. Ids of gradients, patterns and shadows count up
@@ -46,6 +49,7 @@ private:
     // Writes a length key in points (the value is inches); absent keys count as 0.
     void points(const WPXPropertyList &list, std::string_view key);
     void text(const WPXPropertyList &list, std::string_view key);
+    void appendAttributeText(std::string_view value);
     void writeStyle();
     void writeShadow();
     void writeGradient();
@@ -59,6 +63,8 @@ private:
     void writeRotation(const WPXPropertyList &propList, std::string_view xKey,
                        std::string_view yKey, std::string_view opening, std::string_view closing);
     void writeVertices(const WPXPropertyListVector &vertices, bool closed);
+    // Mirrors and turns an image about its centre as the drawing does.
+    void writeImageTransform(const WPXPropertyList &propList);
 
     WPXPropertyListVector m_gradient;
     WPXPropertyList m_style;
@@ -68,10 +74,34 @@ private:
     std::string m_out;
     CDRStringVector &m_pages;
 
-    // Placing the lines of a text object below one another.
-    double m_textOriginX = 0.0;
-    int m_textLines = 0;
-    int m_pendingLineAdvances = 0;
-    bool m_lineHasSpan = false;
-    double m_lastFontSize = 0.0;
+    // A text object is written when it ends, once the place of each line
+    // is known.
+    struct TextSpan
+    {
+        bool raw = false;       // text outside any span
+        std::string attributes; // the span's start tag after its position
+        std::string content;    // escaped, as written
+        std::string css;        // the attributes as CSS, for wrapped text
+        std::string plainText;
+        double fontSize = 0;
+    };
+    struct TextLine
+    {
+        TextLayout::Anchor anchor = TextLayout::Anchor::Start;
+        std::vector<TextSpan> spans;
+    };
+    struct TextObject
+    {
+        WPXPropertyList frame;
+        std::vector<TextLine> lines;
+        bool spanOpen = false;
+        double lastFontSize = 0;
+    };
+    TextLine &currentTextLine();
+    void writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
+                          const std::vector<double> &sizes);
+    std::string spanStyle(const WPXPropertyList &propList);
+    void writeAnchor(TextLayout::Anchor anchor, std::string_view opening, std::string_view closing);
+
+    std::optional<TextObject> m_text;
 };

@@ -48,8 +48,15 @@ WPXProperty convertProperty(const librevenge::RVNGProperty &property)
     case librevenge::RVNG_UNIT_ERROR:
         break;
     }
+    // Booleans (the arc flags among them) report no unit, like text; only
+    // their text form tells them apart.
+    const librevenge::RVNGString text = property.getStr();
+    if (std::strcmp(text.cstr(), "true") == 0)
+        return WPXProperty::boolean(true);
+    if (std::strcmp(text.cstr(), "false") == 0)
+        return WPXProperty::boolean(false);
     // Text, and binary data as its base64 text.
-    return WPXProperty::string(property.getStr().cstr());
+    return WPXProperty::string(text.cstr());
 }
 
 WPXPropertyListVector convertVector(const librevenge::RVNGPropertyListVector *vector)

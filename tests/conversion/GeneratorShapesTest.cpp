@@ -69,6 +69,24 @@ TEST_F(GeneratorTest, CurvesAndArcs)
                       "\nA36,18 0 1,1 72,72\nA36,18 30 0,0 72,72\" \nstyle=\"\"/>\n");
 }
 
+// The large-arc flag comes before the sweep flag; arcs with unequal flags
+// show a swap.
+TEST_F(GeneratorTest, ArcFlagsKeepTheirOrder)
+{
+    begin();
+    WPXPropertyList largeOnly = element("A", 1, 0);
+    largeOnly.insert("svg:rx", 0.5);
+    largeOnly.insert("svg:ry", 0.5);
+    WPXPropertyList sweepOnly = largeOnly;
+    largeOnly.insert("libwpg:large-arc", true);
+    largeOnly.insert("libwpg:sweep", false);
+    sweepOnly.insert("libwpg:large-arc", false);
+    sweepOnly.insert("libwpg:sweep", true);
+    generator.drawPath(vector({element("M"), largeOnly, sweepOnly}));
+    EXPECT_EQ(body(), "<svg:path d=\" \nM0,0\nA36,36 0 1,0 72,0\nA36,36 0 0,1 72,0\" \n"
+                      "style=\"\"/>\n");
+}
+
 TEST_F(GeneratorTest, RectangleRadiiOnlyFromAnInchUp)
 {
     begin();
@@ -117,10 +135,15 @@ TEST_F(GeneratorTest, VertexListsByCount)
                       "<svg:polyline points=\"0 0, 72 144, 0 0\"\nstyle=\"\"/>\n");
 }
 
-TEST_F(GeneratorTest, SingleLineTextIsWrittenAsGiven)
+// A frame taller than its glyphs is a text box: the first baseline hangs an
+// ascent (0.9 font sizes) below its top edge.
+TEST_F(GeneratorTest, TextInATextBoxHangsFromItsTop)
 {
     begin();
-    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+    generator.startTextObject(props({{"svg:x", inches(1)},
+                                     {"svg:y", inches(2)},
+                                     {"svg:width", inches(3)},
+                                     {"svg:height", inches(0.25)}}),
                               WPXPropertyListVector());
     generator.startTextLine(WPXPropertyList());
     generator.startTextSpan(props({{"style:font-name", text("Arial")},
@@ -132,12 +155,43 @@ TEST_F(GeneratorTest, SingleLineTextIsWrittenAsGiven)
     generator.endTextSpan();
     generator.endTextLine();
     generator.endTextObject();
-    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"144\">\n"
-                      "<svg:tspan font-family=\"Arial\" font-weight=\"bold\" font-size=\"12\" "
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"154.8\">\n"
+                      "<svg:tspan font-family=\"'Arial', sans-serif\" font-weight=\"bold\" "
+                      "font-size=\"12\" "
                       "fill=\"#1b1918\" fill-opacity=\"0.5\" >\n"
                       "a&lt;b &amp; &apos;c&apos;\n"
                       "</svg:tspan>\n"
                       "</svg:text>\n");
+}
+
+// A frame no taller than its glyphs is their box: the baseline is its
+// bottom edge, or a descender's depth (0.21 font sizes) above it, and the
+// line is as wide as the glyphs were in the drawing.
+TEST_F(GeneratorTest, TextInAGlyphBoxSitsOnItsBottom)
+{
+    begin();
+    const auto label = [this](const char *words) {
+        generator.startTextObject(props({{"svg:x", inches(1)},
+                                         {"svg:y", inches(2)},
+                                         {"svg:width", inches(2)},
+                                         {"svg:height", inches(0.2)}}),
+                                  WPXPropertyListVector());
+        generator.startTextLine(WPXPropertyList());
+        generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(20, Unit::Point)}}));
+        generator.insertText(words);
+        generator.endTextSpan();
+        generator.endTextLine();
+        generator.endTextObject();
+    };
+    label("27");
+    label("Sample");
+    // The line is fitted to the glyphs' width, half the frame's.
+    const std::string fitted = "textLength=\"72\" lengthAdjust=\"spacingAndGlyphs\">\n";
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"158.4\" " + fitted +
+                          "<svg:tspan font-size=\"20\" >\n27\n</svg:tspan>\n</svg:text>\n"
+                          "<svg:text x=\"72\" y=\"154.2\" " +
+                          fitted +
+                          "<svg:tspan font-size=\"20\" >\nSample\n</svg:tspan>\n</svg:text>\n");
 }
 
 TEST_F(GeneratorTest, RotatedTextTurnsAboutItsOrigin)
@@ -151,6 +205,8 @@ TEST_F(GeneratorTest, RotatedTextTurnsAboutItsOrigin)
                       "translate(-72, -144)\">\n</svg:text>\n");
 }
 
+// Lines of a text box are 1.15 font sizes of the lower line apart; an empty
+// line takes the size of the next line.
 TEST_F(GeneratorTest, LaterLinesStartBelowThePreviousOne)
 {
     begin();
@@ -172,14 +228,97 @@ TEST_F(GeneratorTest, LaterLinesStartBelowThePreviousOne)
     generator.endTextLine();
     line("four", 10);
     generator.endTextObject();
-    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"144\">\n"
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"153\">\n"
                       "<svg:tspan font-size=\"10\" >\none\n</svg:tspan>\n"
                       "<svg:tspan >\n!\n</svg:tspan>\n"
-                      "<svg:tspan x=\"72\" dy=\"24\" font-size=\"20\" >\ntwo\n</svg:tspan>\n"
+                      "<svg:tspan x=\"72\" dy=\"23\" font-size=\"20\" >\ntwo\n</svg:tspan>\n"
                       "<svg:tspan >\n!\n</svg:tspan>\n"
-                      "<svg:tspan x=\"72\" dy=\"24\" font-size=\"10\" >\nfour\n</svg:tspan>\n"
+                      "<svg:tspan x=\"72\" dy=\"23\" font-size=\"10\" >\nfour\n</svg:tspan>\n"
                       "<svg:tspan >\n!\n</svg:tspan>\n"
                       "</svg:text>\n");
+}
+
+// Centred and right-aligned lines are anchored at the middle and the right
+// edge of the frame.
+TEST_F(GeneratorTest, AlignedLinesAreAnchoredAtTheirEdge)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)},
+                                     {"svg:y", inches(2)},
+                                     {"svg:width", inches(2)},
+                                     {"svg:height", inches(0.5)}}),
+                              WPXPropertyListVector());
+    for (const char *align : {"center", "end", "center"}) {
+        generator.startTextLine(props({{"fo:text-align", text(align)}}));
+        generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+        generator.insertText(align);
+        generator.endTextSpan();
+        generator.endTextLine();
+    }
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text x=\"144\" y=\"153\" text-anchor=\"middle\">\n"
+                      "<svg:tspan font-size=\"10\" >\ncenter\n</svg:tspan>\n"
+                      "<svg:tspan x=\"216\" dy=\"11.5\" text-anchor=\"end\" font-size=\"10\" "
+                      ">\nend\n</svg:tspan>\n"
+                      "<svg:tspan x=\"144\" dy=\"11.5\" font-size=\"10\" >\ncenter\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
+// Paragraphs of a text box with room for more lines than they are were
+// wrapped by CorelDRAW at the box's width: they go into the box as XHTML,
+// which the web view wraps. The box grows by a twentieth, here on both sides
+// of its centred text.
+TEST_F(GeneratorTest, ParagraphsOfARoomyTextBoxWrap)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)},
+                                     {"svg:y", inches(2)},
+                                     {"svg:width", inches(2)},
+                                     {"svg:height", inches(1)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(props({{"fo:text-align", text("center")}}));
+    generator.startTextSpan(props({{"style:font-name", text("Calibri")},
+                                   {"fo:font-size", WPXProperty::real(10, Unit::Point)},
+                                   {"fo:color", text("#ececed")}}));
+    generator.insertText("a long  line & more");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.startTextLine(WPXPropertyList());
+    generator.endTextLine();
+    generator.endTextObject();
+    EXPECT_EQ(body(),
+              "<svg:foreignObject x=\"68.4\" y=\"144\" width=\"151.2\" height=\"72\">\n"
+              "<div xmlns=\"http://www.w3.org/1999/xhtml\" style=\"line-height: 1.15; \">\n"
+              "<div style=\"white-space: pre-wrap; text-align: center; font-size: 10px; \">"
+              "<span style=\"font-family: 'Calibri', sans-serif; color: #ececed; font-size: 10px; "
+              "\">a long  line &amp; more</span></div>\n"
+              "<div style=\"white-space: pre-wrap; font-size: 10px; \"><br/></div>\n"
+              "</div>\n</svg:foreignObject>\n");
+}
+
+// A page that ends inside a text object keeps the text.
+TEST_F(GeneratorTest, TextLeftOpenEndsWithItsPage)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(WPXPropertyList());
+    generator.insertText("kept");
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"154.8\">\n<svg:tspan >\nkept\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
+// Text that comes outside any span is written as it stands.
+TEST_F(GeneratorTest, TextOutsideSpansIsKept)
+{
+    begin();
+    generator.insertText("loose");
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    generator.insertText("a&b");
+    generator.endTextObject();
+    EXPECT_EQ(body(), "loose\n<svg:text x=\"72\" y=\"154.8\">\na&amp;b\n</svg:text>\n");
 }
 
 class ImageTest : public GeneratorTest
@@ -276,4 +415,83 @@ TEST_F(ImageTest, ImageThatCannotBeSavedIsLeftOut)
     // The page goes on normally after the failed images.
     EXPECT_EQ(body(), "<svg:g>\n</svg:g>\n");
     EXPECT_TRUE(announced.isEmpty());
+}
+
+namespace {
+
+// The header of a BMP file of the given size, enough to tell its proportions.
+WPXBinaryData bitmapOfSize(int width, int height)
+{
+    std::vector<unsigned char> bytes(54, 0);
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    bytes[14] = 40;
+    for (int i = 0; i < 4; ++i) {
+        bytes[18 + i] = static_cast<unsigned char>(unsigned(width) >> (8 * i));
+        bytes[22 + i] = static_cast<unsigned char>(unsigned(height) >> (8 * i));
+    }
+    return WPXBinaryData(bytes.data(), bytes.size());
+}
+
+WPXPropertyList framedImage(std::initializer_list<std::pair<const char *, WPXProperty>> extra)
+{
+    WPXPropertyList list = props({{"libwpg:mime-type", text("image/bmp")},
+                                  {"svg:x", inches(1)},
+                                  {"svg:y", inches(1)},
+                                  {"svg:width", inches(2)},
+                                  {"svg:height", inches(1)}});
+    for (const auto &[key, value] : extra)
+        list.insert(key, value);
+    return list;
+}
+
+} // namespace
+
+// A bitmap fills its frame, mirrored and turned about the frame's centre as
+// the drawing says; a plain one is written as it always was.
+TEST_F(ImageTest, ImagesFillTheirFrameTheRightWayUp)
+{
+    begin();
+    generator.drawGraphicObject(framedImage({}), bitmapOfSize(200, 100));
+    generator.drawGraphicObject(framedImage({}), bitmapOfSize(100, -100)); // stored top-down
+    generator.drawGraphicObject(framedImage({{"draw:mirror-vertical", WPXProperty::boolean(true)}}),
+                                bitmapOfSize(200, 100));
+    generator.drawGraphicObject(framedImage({{"draw:mirror-horizontal", WPXProperty::boolean(true)},
+                                             {"libwpg:rotate", real(90)}}),
+                                bitmapOfSize(200, 100));
+    const std::string page = body();
+    ASSERT_EQ(announced.size(), 4);
+    const auto href = [this](int i) {
+        return "xlink:href=\"" + announced[i].toString().toStdString() + "\" />\n";
+    };
+    const std::string frame = "<svg:image x=\"72\" y=\"72\" width=\"144\" height=\"72\" ";
+    EXPECT_EQ(page, frame + href(0) + frame + "preserveAspectRatio=\"none\" " + href(1) + frame +
+                        "transform=\"translate(144, 108) rotate(0) scale(1, -1) translate(-144, "
+                        "-108)\" " +
+                        href(2) + frame +
+                        "transform=\"translate(144, 108) rotate(-90) scale(-1, 1) "
+                        "translate(-144, -108)\" " +
+                        href(3));
+}
+
+// A font the viewer lacks falls back to a face of its kind; names are quoted
+// and escaped, so that no font name can break the page.
+TEST_F(GeneratorTest, FontsFallBackToTheirKind)
+{
+    begin();
+    generator.startTextObject(WPXPropertyList(), WPXPropertyListVector());
+    for (const char *font :
+         {"Century Gothic", "Times New Roman", "Courier New", "Sans & \"Serif's\""}) {
+        generator.startTextSpan(props({{"style:font-name", text(font)}}));
+        generator.endTextSpan();
+    }
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text >\n"
+                      "<svg:tspan font-family=\"'Century Gothic', 'URW Gothic', sans-serif\" >\n"
+                      "</svg:tspan>\n"
+                      "<svg:tspan font-family=\"'Times New Roman', serif\" >\n</svg:tspan>\n"
+                      "<svg:tspan font-family=\"'Courier New', monospace\" >\n</svg:tspan>\n"
+                      "<svg:tspan font-family=\"'Sans &amp; &quot;Serif\\'s&quot;', sans-serif\" "
+                      ">\n</svg:tspan>\n"
+                      "</svg:text>\n");
 }

@@ -1,5 +1,6 @@
 #include "TestDrawings.h"
 
+#include "conversion/CDRSVGGenerator.h"
 #include "conversion/RevengeDrawingAdapter.h"
 #include "conversion/WPGPaintInterface.h"
 
@@ -21,6 +22,8 @@ public:
     int depth = 0;
     bool inPage = false, inText = false;
     std::set<std::string> pathActions;
+    // Each arc's large-arc and sweep flags, as "1,0" and the like.
+    std::set<std::string> arcFlags;
     std::set<std::string> styleKeys;
     std::string characters;
     double widestStroke = 0;
@@ -66,6 +69,16 @@ public:
         for (const WPXPropertyList &element : path) {
             ASSERT_NE(element["libwpg:path-action"], nullptr);
             pathActions.insert(element["libwpg:path-action"]->getStr());
+            if (element["libwpg:path-action"]->getStr() == "A") {
+                const WPXProperty *largeArc = element["libwpg:large-arc"];
+                const WPXProperty *sweep = element["libwpg:sweep"];
+                ASSERT_NE(largeArc, nullptr);
+                ASSERT_NE(sweep, nullptr);
+                EXPECT_EQ(largeArc->kind(), WPXProperty::Kind::Bool);
+                EXPECT_EQ(sweep->kind(), WPXProperty::Kind::Bool);
+                arcFlags.insert(std::to_string(largeArc->getInt()) + "," +
+                                std::to_string(sweep->getInt()));
+            }
             if (const WPXProperty *x = element["svg:x"]) {
                 EXPECT_EQ(x->unit(), WPXProperty::Unit::Inch);
             }
@@ -114,6 +127,75 @@ CheckingPainter parse(const QString &path)
 
 } // namespace
 
+// Property lists as librevenge builds them: a boolean reports no unit, just
+// as text does, and must still read as a boolean.
+TEST(RevengeDrawingAdapterTest, ValuesKeepTheirTypeAndUnit)
+{
+    librevenge::RVNGPropertyList list;
+    list.insert("librevenge:large-arc", true);
+    list.insert("librevenge:sweep", false);
+    list.insert("svg:x", 1.5, librevenge::RVNG_INCH);
+    list.insert("fo:font-size", 12.5, librevenge::RVNG_POINT);
+    list.insert("draw:opacity", 0.25, librevenge::RVNG_PERCENT);
+    list.insert("draw:angle", 90);
+    list.insert("librevenge:rotate", 30.5, librevenge::RVNG_GENERIC);
+    list.insert("draw:fill-color", "#ff0000");
+    list.insert("style:font-name", "false friends");
+    const WPXPropertyList converted = RevengeDrawingAdapter::convert(list);
+
+    ASSERT_EQ(converted.size(), 9u);
+    const auto check = [&](const char *key, WPXProperty::Kind kind, int integer,
+                           const std::string &text) {
+        const WPXProperty *property = converted[key];
+        ASSERT_NE(property, nullptr) << key;
+        EXPECT_EQ(property->kind(), kind) << key;
+        EXPECT_EQ(property->getInt(), integer) << key;
+        EXPECT_EQ(property->getStr(), text) << key;
+    };
+    check("libwpg:large-arc", WPXProperty::Kind::Bool, 1, "true");
+    check("libwpg:sweep", WPXProperty::Kind::Bool, 0, "false");
+    check("svg:x", WPXProperty::Kind::Real, 1, "1.5000in");
+    check("fo:font-size", WPXProperty::Kind::Real, 12, "12.5000pt");
+    check("draw:opacity", WPXProperty::Kind::Real, 0, "25.0000%");
+    check("draw:angle", WPXProperty::Kind::Int, 90, "90");
+    check("libwpg:rotate", WPXProperty::Kind::Real, 30, "30.5000");
+    check("draw:fill-color", WPXProperty::Kind::String, 0, "#ff0000");
+    check("style:font-name", WPXProperty::Kind::String, 0, "false friends");
+    EXPECT_DOUBLE_EQ(converted["svg:x"]->getDouble(), 1.5);
+    EXPECT_DOUBLE_EQ(converted["draw:opacity"]->getDouble(), 0.25);
+}
+
+// An arc as libcdr hands it over reaches the page with its own flags.
+TEST(RevengeDrawingAdapterTest, ArcFlagsReachThePage)
+{
+    CDRStringVector pages;
+    CDRSVGGenerator generator(pages);
+    RevengeDrawingAdapter adapter(generator);
+    librevenge::RVNGPropertyList move, arc, path;
+    move.insert("librevenge:path-action", "M");
+    move.insert("svg:x", 0.0);
+    move.insert("svg:y", 0.0);
+    arc.insert("librevenge:path-action", "A");
+    arc.insert("svg:rx", 0.5);
+    arc.insert("svg:ry", 0.5);
+    arc.insert("librevenge:rotate", 0.0, librevenge::RVNG_GENERIC);
+    arc.insert("librevenge:large-arc", true);
+    arc.insert("librevenge:sweep", false);
+    arc.insert("svg:x", 1.0);
+    arc.insert("svg:y", 0.0);
+    librevenge::RVNGPropertyListVector elements;
+    elements.append(move);
+    elements.append(arc);
+    path.insert("svg:d", elements);
+
+    adapter.startPage(librevenge::RVNGPropertyList());
+    adapter.drawPath(path);
+    adapter.endPage();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NE(pages[0].str().find("\nM0,0\nA36,36 0 1,0 72,0\" \n"), std::string::npos)
+        << pages[0].str();
+}
+
 TEST(RevengeDrawingAdapterTest, PathsAndStylesArriveInContractTerms)
 {
     const CheckingPainter painter = parse(drawing("cdr09_fas-dpd_ICON.cdr"));
@@ -147,8 +229,11 @@ TEST(RevengeDrawingAdapterTest, TextKeepsEveryCharacterInSpans)
     EXPECT_NE(painter.characters.find("This is a sample document"), std::string::npos);
 }
 
-TEST(RevengeDrawingAdapterTest, ManyPagesStayBalanced)
+// The drawing's round chips are drawn with arcs of both kinds: short and
+// long ones, all turning the same way.
+TEST(RevengeDrawingAdapterTest, ManyPagesStayBalancedAndCirclesKeepTheirArcs)
 {
     const CheckingPainter painter = parse(drawing("x5_irank_modelo1.cdr"));
     EXPECT_EQ(painter.pages, 7);
+    EXPECT_EQ(painter.arcFlags, (std::set<std::string>{"0,1", "1,1"}));
 }
