@@ -25,6 +25,10 @@ void Tally::startWithBetaToken(const QString &betaToken)
         Orrery &sdk = Orrery::sharedSDK();
         TLYLogger::sharedLogger().setDebugMode(sdk.debug());
         TLYLogger::sharedLogger().log(QStringLiteral("Initialized"));
+        // A user who asks every program not to track them gets no usage
+        // records at all: events stay dropped.
+        if (qgetenv("DO_NOT_TRACK") == "1")
+            return;
         tally.setTallyController(std::make_shared<TLYEventLogWriter>(
             TLYEventLogFiles::rootDirectory(), TLYMetadata::initWithOrrery(sdk, betaToken)));
         TLYActivity::holdQuitForActivities();

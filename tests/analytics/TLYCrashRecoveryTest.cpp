@@ -218,22 +218,29 @@ TEST(TLYCrashRecoveryTest, AKilledProcessLosesNoWrittenEventAndLeavesNothingBehi
     }
 }
 
-TEST(TLYCrashRecoveryTest, QuittingWaitsForRecordedEventsToBeWritten)
+namespace {
+
+// Runs the quitting child in this home; false when it did not end well.
+bool runQuittingChild(const QProcessEnvironment &extra = {})
 {
-    TemporaryHome home; // the child finds its cache and data folders here
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DO_NOT_TRACK");
+    environment.insert(extra);
     environment.insert(ChildModeVariable, "quit");
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.start(QCoreApplication::applicationFilePath(), {});
-    ASSERT_TRUE(child.waitForFinished(-1));
-    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
-    ASSERT_EQ(child.exitCode(), 0);
+    return child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit &&
+           child.exitCode() == 0;
+}
 
-    const QString root = TLYEventLogFiles::rootDirectoryForBundleIdentifier(
-        home.cacheDirectory(), "com.ferrowby.Quillmoor");
-    EXPECT_EQ(root, home.analyticsRoot());
+} // namespace
+
+TEST(TLYCrashRecoveryTest, QuittingWaitsForRecordedEventsToBeWritten)
+{
+    TemporaryHome home; // the child finds its cache and data folders here
+    ASSERT_TRUE(runQuittingChild());
     for (const QString &name : fileNames(home.eventsDirectory()))
         EXPECT_TRUE(name.endsWith(".multipartmime") || name.endsWith(".log")) << name.toStdString();
     QSet<QString> eventIds;
@@ -242,4 +249,13 @@ TEST(TLYCrashRecoveryTest, QuittingWaitsForRecordedEventsToBeWritten)
     ASSERT_EQ(ticks.size(), 100);
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(ticks[i].n, i);
+}
+
+TEST(TLYCrashRecoveryTest, DoNotTrackRecordsNothing)
+{
+    TemporaryHome home;
+    QProcessEnvironment doNotTrack;
+    doNotTrack.insert("DO_NOT_TRACK", "1");
+    ASSERT_TRUE(runQuittingChild(doNotTrack));
+    EXPECT_FALSE(QFileInfo::exists(home.cacheDirectory() + "/com.tarnwell.data"));
 }
