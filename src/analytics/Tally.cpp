@@ -1,14 +1,38 @@
 #include "Tally.h"
 
+#include "TLYActivity.h"
 #include "TLYCustomEvent.h"
+#include "TLYEventLogFiles.h"
+#include "TLYEventLogWriter.h"
+#include "TLYLogger.h"
 #include "TLYPredefinedEvent.h"
 
 #include "foundation/Log.h"
+#include "sdk/Orrery.h"
 
 Tally &Tally::sharedInstance()
 {
-    static Tally instance;
-    return instance;
+    // Never released: the pipeline it holds may still be writing while the
+    // process exits.
+    static Tally *const instance = new Tally;
+    return *instance;
+}
+
+void Tally::startWithBetaToken(const QString &betaToken)
+{
+    Tally &tally = sharedInstance();
+    std::call_once(tally.m_startOnce, [&] {
+        Orrery &sdk = Orrery::sharedSDK();
+        TLYLogger::sharedLogger().setDebugMode(sdk.debug());
+        TLYLogger::sharedLogger().log(QStringLiteral("Initialized"));
+        // A user who asks every program not to track them gets no usage
+        // records at all: events stay dropped.
+        if (qgetenv("DO_NOT_TRACK") == "1")
+            return;
+        tally.setTallyController(std::make_shared<TLYEventLogWriter>(
+            TLYEventLogFiles::rootDirectory(), TLYMetadata::initWithOrrery(sdk, betaToken)));
+        TLYActivity::holdQuitForActivities();
+    });
 }
 
 std::shared_ptr<TLYTallyControllerInterface> Tally::tallyController() const

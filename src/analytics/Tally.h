@@ -14,7 +14,7 @@
 
 // The analytics kit's public face. The recording operations may be called
 // from any thread: each builds one event and hands it to the running
-// controller. Until the kit has a controller, events are dropped silently.
+// controller. Until the kit has been started, events are dropped silently.
 //
 // A null text argument is an absent attribute; a number or boolean argument
 // is absent when invalid; prices are exact decimals (TLYDecimal::fromString).
@@ -24,6 +24,13 @@ public:
     using Price = std::optional<TLYDecimal>;
 
     static Tally &sharedInstance();
+
+    // Starts the kit once per process (later calls do nothing): the logger
+    // follows the SDK's debug flag, events go to the log files under the
+    // user's cache folder, and quitting waits for them to be written. With
+    // DO_NOT_TRACK set to 1 nothing is recorded. A beta token of the form
+    // "2:token" marks the installation as a tester's.
+    static void startWithBetaToken(const QString &betaToken = QString());
 
     std::shared_ptr<TLYTallyControllerInterface> tallyController() const;
     // Kit start-up installs the pipeline here; tests install a recording
@@ -73,4 +80,5 @@ private:
 
     mutable std::mutex m_mutex;
     std::shared_ptr<TLYTallyControllerInterface> m_tallyController;
+    std::once_flag m_startOnce;
 };

@@ -15,5 +15,11 @@ void TallyKit::registerKit()
 
 void TallyKit::initializeIfNeeded() const
 {
-    Tally::sharedInstance();
+    // A host that links the umbrella kit starts the analytics through it.
+    if (const auto umbrella =
+            ClassRegistry::shared().classNamed<ORRKit>(QStringLiteral("Tarnwell"))) {
+        umbrella->initializeIfNeeded();
+        return;
+    }
+    Tally::startWithBetaToken();
 }

@@ -17,7 +17,6 @@ public:
     QString bundleIdentifier() const override { return QStringLiteral("com.tarnwell.tally.mac"); }
     QString kitDisplayVersion() const override { return QStringLiteral("1.3.6"); }
     QString kitBuildVersion() const override { return QStringLiteral("29"); }
-    // Recording works from the first call: events reach whatever controller
-    // Tally has, and are dropped while it has none.
+    // Starts the kit (Tally::startWithBetaToken without a token).
     void initializeIfNeeded() const override;
 };

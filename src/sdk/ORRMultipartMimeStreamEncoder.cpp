@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileDevice>
 
 namespace {
 
@@ -40,15 +41,17 @@ ORRMultipartMimeStreamEncoder::encoderWithStream(std::shared_ptr<QIODevice> stre
     return std::make_unique<ORRMultipartMimeStreamEncoder>(std::move(stream), boundary);
 }
 
-void ORRMultipartMimeStreamEncoder::populateRequest(
+bool ORRMultipartMimeStreamEncoder::populateRequest(
     URLRequest &request, const std::function<void(ORRMultipartMimeStreamEncoder &)> &block)
 {
     auto memory = std::make_shared<QBuffer>();
     ORRMultipartMimeStreamEncoder encoder(memory, generateBoundary());
-    encoder.encode([&] { block(encoder); });
+    if (!encoder.encode([&] { block(encoder); }))
+        return false;
     request.setValue(encoder.contentTypeHTTPHeaderValue(), QStringLiteral("Content-Type"));
     request.setValue(encoder.contentLengthHTTPHeaderValue(), QStringLiteral("Content-Length"));
     request.setHTTPBody(memory->data());
+    return true;
 }
 
 ORRMultipartMimeStreamEncoder::ORRMultipartMimeStreamEncoder(std::shared_ptr<QIODevice> stream,
@@ -57,27 +60,40 @@ ORRMultipartMimeStreamEncoder::ORRMultipartMimeStreamEncoder(std::shared_ptr<QIO
     , m_outputStream(std::move(stream))
 {}
 
-void ORRMultipartMimeStreamEncoder::encode(const std::function<void()> &block)
+bool ORRMultipartMimeStreamEncoder::encode(const std::function<void()> &block)
 {
     beginEncoding();
     if (block)
         block();
-    endEncoding();
+    return endEncoding();
 }
 
 void ORRMultipartMimeStreamEncoder::beginEncoding()
 {
     m_length = 0;
-    if (m_outputStream && !m_outputStream->isOpen())
-        m_outputStream->open(QIODevice::WriteOnly | QIODevice::Truncate);
+    m_failed = false;
+    if (m_outputStream && !m_outputStream->isOpen() &&
+        !m_outputStream->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        systemLog(QStringLiteral("[Orrery] Failed to write data to stream"));
+        m_failed = true;
+    }
     writeData(headerData());
 }
 
-void ORRMultipartMimeStreamEncoder::endEncoding()
+bool ORRMultipartMimeStreamEncoder::endEncoding()
 {
     writeData(footerData());
-    if (m_outputStream)
-        m_outputStream->close();
+    if (!m_outputStream)
+        return false;
+    m_outputStream->close();
+    // A file buffers what it is given; a full disk shows only when the
+    // buffer is flushed on closing.
+    if (const auto *file = qobject_cast<QFileDevice *>(m_outputStream.get());
+        file && file->error() != QFileDevice::NoError && !m_failed) {
+        systemLog(QStringLiteral("[Orrery] Failed to write data to stream"));
+        m_failed = true;
+    }
+    return !m_failed;
 }
 
 QByteArray ORRMultipartMimeStreamEncoder::headerData() const
@@ -154,24 +170,32 @@ void ORRMultipartMimeStreamEncoder::addFile(const QUrl &fileURL, const QString &
 
 bool ORRMultipartMimeStreamEncoder::writeBytes(const char *bytes, qint64 length)
 {
+    return write(bytes, length, QStringLiteral("[Orrery] Failed to write bytes to stream"));
+}
+
+bool ORRMultipartMimeStreamEncoder::writeData(const QByteArray &data)
+{
+    // A byte array is one contiguous range, written with one call.
+    return write(data.constData(), data.size(),
+                 QStringLiteral("[Orrery] Failed to write data to stream"));
+}
+
+bool ORRMultipartMimeStreamEncoder::write(const char *bytes, qint64 length,
+                                          const QString &failureLine)
+{
+    // Once a byte is missing the body is broken: writing more would only
+    // make a longer broken body.
+    if (m_failed)
+        return false;
     const qint64 written = m_outputStream ? m_outputStream->write(bytes, length) : -1;
     // Whatever reached the stream is counted, so that the Content-Length
-    // always matches the body, even a truncated one.
+    // always matches what the stream holds.
     if (written > 0)
         m_length += std::uint64_t(written);
     if (written == length)
         return true;
-    systemLog(QStringLiteral("[Orrery] Failed to write bytes to stream"));
+    // A short write is not retried.
+    systemLog(failureLine);
+    m_failed = true;
     return false;
-}
-
-void ORRMultipartMimeStreamEncoder::writeData(const QByteArray &data)
-{
-    // A byte array is one contiguous range, written with one call; a short
-    // write is logged and not retried.
-    const qint64 written = m_outputStream ? m_outputStream->write(data) : -1;
-    if (written > 0)
-        m_length += std::uint64_t(written);
-    if (written != data.size())
-        systemLog(QStringLiteral("[Orrery] Failed to write data to stream"));
 }

@@ -15,6 +15,10 @@
 // Writes a multipart/form-data body straight into a stream (a QBuffer in
 // memory or a QFile), part by part, counting the bytes written so that the
 // Content-Length can be set without holding the body.
+//
+// A write that the stream does not take whole (a full disk, a closed stream)
+// fails the body: nothing more is written, and encode() and endEncoding()
+// report it, so that a truncated body is never sent or kept as if complete.
 class ORRMultipartMimeStreamEncoder
 {
 public:
@@ -25,18 +29,25 @@ public:
     encoderWithStream(std::shared_ptr<QIODevice> stream, const QString &boundary = QString());
     // Builds a body in memory with the parts that block adds and puts it,
     // with its Content-Type and Content-Length headers, on the request.
-    static void populateRequest(URLRequest &request,
-                                const std::function<void(ORRMultipartMimeStreamEncoder &)> &block);
+    // When the body could not be written whole, the request is left as it
+    // was and the result is false: such a request must not be sent.
+    [[nodiscard]] static bool
+    populateRequest(URLRequest &request,
+                    const std::function<void(ORRMultipartMimeStreamEncoder &)> &block);
 
     // A null boundary is replaced by a generated one. The stream is opened
     // only when encoding begins.
     explicit ORRMultipartMimeStreamEncoder(std::shared_ptr<QIODevice> stream,
                                            const QString &boundary = QString());
 
-    // beginEncoding(), block, endEncoding().
-    void encode(const std::function<void()> &block);
+    // beginEncoding(), block, endEncoding(); true when the whole body reached
+    // the stream.
+    [[nodiscard]] bool encode(const std::function<void()> &block);
     void beginEncoding();
-    void endEncoding();
+    // Writes the closing line and closes the stream. True when every byte of
+    // the body was written and the stream closed cleanly (for a file: its
+    // buffered bytes reached the file).
+    bool endEncoding();
 
     // A text part; an invalid or null value, or an empty field name, is
     // logged and skipped.
@@ -48,8 +59,12 @@ public:
     void addFile(const QUrl &fileURL, const QString &fileName, const QString &mimeType,
                  const QString &fieldName);
 
+    // False when the stream did not take all the bytes, or when an earlier
+    // write of this body failed.
     bool writeBytes(const char *bytes, qint64 length);
-    void writeData(const QByteArray &data);
+    bool writeData(const QByteArray &data);
+    // Whether a write of the current body has failed.
+    bool encodingFailed() const { return m_failed; }
 
     QByteArray headerData() const;
     QByteArray footerData() const;
@@ -61,7 +76,10 @@ public:
     const std::shared_ptr<QIODevice> &outputStream() const { return m_outputStream; }
 
 private:
+    bool write(const char *bytes, qint64 length, const QString &failureLine);
+
     std::uint64_t m_length = 0;
+    bool m_failed = false;
     QString m_boundary;
     std::shared_ptr<QIODevice> m_outputStream;
 };

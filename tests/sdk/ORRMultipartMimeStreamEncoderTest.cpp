@@ -62,7 +62,7 @@ TEST(ORRMultipartMimeStreamEncoderTest, WritesTheBodyByteForByteToMemory)
 {
     auto memory = std::make_shared<QBuffer>();
     ORRMultipartMimeStreamEncoder encoder(memory, Boundary);
-    encoder.encode([&] { addSampleParts(encoder); });
+    EXPECT_TRUE(encoder.encode([&] { addSampleParts(encoder); }));
     EXPECT_EQ(memory->data(), expectedBody());
     EXPECT_FALSE(memory->isOpen());
     EXPECT_EQ(encoder.contentLengthHTTPHeaderValue(), QString::number(expectedBody().size()));
@@ -75,7 +75,7 @@ TEST(ORRMultipartMimeStreamEncoderTest, WritesTheSameBytesToAFile)
     const QString path = dir.filePath(Boundary + ".multipartmime");
     auto encoder =
         ORRMultipartMimeStreamEncoder::encoderWithStream(std::make_shared<QFile>(path), Boundary);
-    encoder->encode([&] { addSampleParts(*encoder); });
+    EXPECT_TRUE(encoder->encode([&] { addSampleParts(*encoder); }));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), expectedBody());
@@ -89,10 +89,11 @@ TEST(ORRMultipartMimeStreamEncoderTest, WritesTheSameBytesToAFile)
     LogCapture log;
     auto memory = std::make_shared<QBuffer>();
     ORRMultipartMimeStreamEncoder fromFiles(memory, Boundary);
-    fromFiles.encode([&] {
+    // A skipped part is no failure: the body is whole without it.
+    EXPECT_TRUE(fromFiles.encode([&] {
         fromFiles.addFile(QUrl::fromLocalFile(source.fileName()), "a b", QString(), "raw");
         fromFiles.addFile(QUrl::fromLocalFile(dir.filePath("missing")), "m", "text/plain", "gone");
-    });
+    }));
     EXPECT_TRUE(memory->data().contains("filename=\"a b\"\r\nContent-Type: application/"
                                         "octet-stream\r\n\r\nbytes\r\n"));
     EXPECT_TRUE(log.contains("[Orrery] Unable to MIME encode data with zero length (gone)"));
@@ -102,7 +103,7 @@ TEST(ORRMultipartMimeStreamEncoderTest, EmptyBodyHasOnlyTheVersionAndClosingLine
 {
     auto memory = std::make_shared<QBuffer>();
     ORRMultipartMimeStreamEncoder encoder(memory);
-    encoder.encode({});
+    EXPECT_TRUE(encoder.encode({}));
     EXPECT_TRUE(QRegularExpression("^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$")
                     .match(encoder.boundary())
                     .hasMatch());
@@ -116,13 +117,13 @@ TEST(ORRMultipartMimeStreamEncoderTest, InvalidPartsAreLoggedAndLeftOut)
     LogCapture log;
     auto memory = std::make_shared<QBuffer>();
     ORRMultipartMimeStreamEncoder encoder(memory, Boundary);
-    encoder.encode([&] {
+    EXPECT_TRUE(encoder.encode([&] {
         encoder.addValue(QVariant::fromValue(nullptr), "null");
         encoder.addValue(QVariant(), "missing");
         encoder.addValue("text", "");
         encoder.addFileData(QByteArray(), "", "", "");
         encoder.addFileData("data", "", QString(), "field");
-    });
+    }));
     EXPECT_EQ(memory->data(), "MIME-Version: 1.0\r\n--" + Boundary.toUtf8() + "--\r\n");
     EXPECT_TRUE(log.contains("[Orrery] name (null) or value (<null>) is invalid"));
     EXPECT_TRUE(log.contains("[Orrery] name (missing) or value ((null)) is invalid"));
@@ -131,23 +132,60 @@ TEST(ORRMultipartMimeStreamEncoderTest, InvalidPartsAreLoggedAndLeftOut)
     EXPECT_TRUE(log.contains("[Orrery] name (field) or fieldname () is invalid"));
 }
 
-TEST(ORRMultipartMimeStreamEncoderTest, ShortWritesAreLoggedAndTheLengthMatchesTheBody)
+TEST(ORRMultipartMimeStreamEncoderTest, AShortWriteFailsTheBodyAndStopsIt)
 {
     LogCapture log;
     auto device = std::make_shared<ShortWriteDevice>();
     ORRMultipartMimeStreamEncoder encoder(device, Boundary);
-    encoder.encode([&] { encoder.addValue("value", "field"); });
-    EXPECT_TRUE(log.contains("[Orrery] Failed to write data to stream"));
+    EXPECT_FALSE(encoder.encode([&] {
+        encoder.addValue("value", "field");
+        encoder.addFileData("bytes", "name", "text/plain", "file");
+    }));
+    EXPECT_TRUE(encoder.encodingFailed());
+    // The first write was cut; nothing after it reached the stream, and the
+    // failure is logged once.
+    EXPECT_EQ(device->written, "MIME-Ver");
+    EXPECT_EQ(log.count("[Orrery] Failed to write data to stream"), 1);
     EXPECT_EQ(encoder.contentLengthHTTPHeaderValue(), QString::number(device->written.size()));
     EXPECT_FALSE(encoder.writeBytes("0123456789", 10));
-    EXPECT_TRUE(log.contains("[Orrery] Failed to write bytes to stream"));
+    EXPECT_EQ(device->written, "MIME-Ver");
+}
+
+TEST(ORRMultipartMimeStreamEncoderTest, AFullDiskFailsTheBodyWhenTheFileIsClosed)
+{
+    // The file buffers every write; the disk's refusal shows on closing.
+    LogCapture log;
+    auto full = std::make_shared<QFile>(QStringLiteral("/dev/full"));
+    ASSERT_TRUE(full->open(QIODevice::WriteOnly));
+    ORRMultipartMimeStreamEncoder encoder(full, Boundary);
+    EXPECT_FALSE(encoder.encode([&] { addSampleParts(encoder); }));
+    EXPECT_FALSE(full->isOpen());
+    EXPECT_TRUE(log.contains("[Orrery] Failed to write data to stream"));
+
+    // Unbuffered, the first write already fails.
+    auto unbuffered = std::make_shared<QFile>(QStringLiteral("/dev/full"));
+    ASSERT_TRUE(unbuffered->open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    ORRMultipartMimeStreamEncoder direct(unbuffered, Boundary);
+    direct.beginEncoding();
+    EXPECT_TRUE(direct.encodingFailed());
+    EXPECT_EQ(direct.length(), 0u);
+    EXPECT_FALSE(direct.endEncoding());
+}
+
+TEST(ORRMultipartMimeStreamEncoderTest, AStreamThatCannotBeOpenedFailsTheBody)
+{
+    QTemporaryDir dir;
+    auto file = std::make_shared<QFile>(dir.filePath("missing-folder/body"));
+    ORRMultipartMimeStreamEncoder encoder(file, Boundary);
+    EXPECT_FALSE(encoder.encode([&] { addSampleParts(encoder); }));
+    EXPECT_EQ(encoder.length(), 0u);
 }
 
 TEST(ORRMultipartMimeStreamEncoderTest, PopulatesARequestWithBodyAndHeaders)
 {
     URLRequest request(QUrl("http://127.0.0.1/form"));
-    ORRMultipartMimeStreamEncoder::populateRequest(
-        request, [](ORRMultipartMimeStreamEncoder &encoder) { encoder.addValue("v", "f"); });
+    ASSERT_TRUE(ORRMultipartMimeStreamEncoder::populateRequest(
+        request, [](ORRMultipartMimeStreamEncoder &encoder) { encoder.addValue("v", "f"); }));
     const QByteArray body = request.HTTPBody();
     EXPECT_EQ(request.valueForHTTPHeaderField("Content-Length"), QString::number(body.size()));
     const QString type = request.valueForHTTPHeaderField("Content-Type");
