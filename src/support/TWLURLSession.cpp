@@ -28,6 +28,9 @@ std::shared_ptr<TWLURLSession> TWLURLSession::sessionWithConfiguration(
         delegateQueue = newDefaultDelegateQueue();
     std::shared_ptr<TWLURLSession> session(
         new TWLURLSession(*configuration, std::move(delegate), std::move(delegateQueue)));
+    // Once the network thread has shut down, there is no session to be had.
+    if (!session->m_manager)
+        return nullptr;
     session->connectManager();
     return session;
 }
@@ -81,9 +84,9 @@ void TWLURLSession::connectManager()
 TWLURLSession::~TWLURLSession()
 {
     // The manager's replies have gone with their tasks; the manager itself
-    // is deleted on its own thread.
-    QNetworkAccessManager *manager = m_manager;
-    NetworkThread::shared().post([manager] { delete manager; });
+    // is deleted on its own thread (or went with it, when it has shut down).
+    if (QNetworkAccessManager *manager = m_manager)
+        NetworkThread::shared().post([manager] { delete manager; });
 
     // A session released by the last operation of its own delegate queue
     // must not make that queue wait for itself: the queue goes elsewhere.
