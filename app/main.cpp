@@ -1,4 +1,5 @@
 #include "shell/AppDelegate.h"
+#include "support/NetworkThread.h"
 
 #include <QApplication>
 
@@ -11,5 +12,8 @@ int main(int argc, char *argv[])
     // Matches the installed desktop entry, for the window icon and grouping.
     QApplication::setDesktopFileName(QStringLiteral("quillmoor"));
     AppDelegate quillmoor;
-    return quillmoor.run(QApplication::arguments());
+    const int status = quillmoor.run(QApplication::arguments());
+    // Nothing of the network may run while static objects are destroyed.
+    NetworkThread::shutdown();
+    return status;
 }

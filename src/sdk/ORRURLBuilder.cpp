@@ -23,7 +23,8 @@ void ORRURLBuilder::appendValue(const QVariant &value, const QString &queryParam
         return;
     m_URLString += m_queryParams == 0 ? QLatin1Char('?') : QLatin1Char('&');
     ++m_queryParams;
-    m_URLString += queryParam + QLatin1Char('=') + escapeString(value.toString());
+    m_URLString +=
+        escapeQueryString(queryParam) + QLatin1Char('=') + escapeQueryString(value.toString());
 }
 
 QString ORRURLBuilder::escapeString(const QString &string)
@@ -41,6 +42,11 @@ QString ORRURLBuilder::escapeString(const QString &string)
                        QString::number(value, 16).rightJustified(2, QLatin1Char('0')).toUpper();
     }
     return escaped;
+}
+
+QString ORRURLBuilder::escapeQueryString(const QString &string)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(string));
 }
 
 std::optional<QUrl> ORRURLBuilder::URL() const

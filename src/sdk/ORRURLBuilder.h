@@ -7,7 +7,7 @@
 #include <optional>
 
 // Builds a URL text from a base, path components and query parameters
-// whose values are escaped.
+// whose names and values are escaped.
 class ORRURLBuilder
 {
 public:
@@ -19,13 +19,18 @@ public:
     void appendComponent(const QString &component);
     void escapeAndAppendComponent(const QString &component);
     // Nothing for an invalid (absent) value; other values than text are
-    // written as their text (a number as its decimal text).
+    // written as their text (a number as its decimal text). Name and value
+    // are escaped with escapeQueryString().
     void appendValue(const QVariant &value, const QString &queryParam);
 
     // Percent-escapes (as UTF-8) what may not stand in a URL: blanks,
     // quotes, angle brackets, "%" and non-ASCII. Reserved characters such
-    // as "&", "=", "/", "?" and "+" stay as they are.
+    // as "&", "=", "/", "?" and "+" stay as they are, for path components.
     static QString escapeString(const QString &string);
+    // Percent-escapes (as UTF-8) everything but letters, digits and "-",
+    // ".", "_", "~", so that a query name or value cannot end itself, add
+    // parameters or start a fragment.
+    static QString escapeQueryString(const QString &string);
 
     // The URL, or nothing when the text is not one.
     std::optional<QUrl> URL() const;

@@ -5,9 +5,9 @@
 #include <QAuthenticator>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTimer>
 
 #include <chrono>
-#include <future>
 #include <thread>
 
 namespace {
@@ -15,6 +15,42 @@ namespace {
 // How long a transfer waits for its delegate to answer a challenge before
 // it gives up on the connection.
 constexpr std::chrono::seconds ChallengeAnswerTimeout(60);
+
+// The answer to one challenge, handed to the network thread once, by
+// whoever gives it first. Let go without an answer, it refuses.
+class PendingChallengeAnswer
+{
+public:
+    explicit PendingChallengeAnswer(URLSessionChallengeCompletionHandler answer)
+        : m_answer(std::move(answer))
+    {}
+    ~PendingChallengeAnswer()
+    {
+        deliver(URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge, std::nullopt);
+    }
+    PendingChallengeAnswer(const PendingChallengeAnswer &) = delete;
+    PendingChallengeAnswer &operator=(const PendingChallengeAnswer &) = delete;
+
+    void deliver(URLSessionAuthChallengeDisposition disposition,
+                 std::optional<URLCredential> credential)
+    {
+        URLSessionChallengeCompletionHandler answer;
+        {
+            std::lock_guard lock(m_mutex);
+            answer = std::exchange(m_answer, {});
+        }
+        if (answer) {
+            NetworkThread::shared().post(
+                [answer = std::move(answer), disposition, credential = std::move(credential)] {
+                    answer(disposition, credential);
+                });
+        }
+    }
+
+private:
+    std::mutex m_mutex;
+    URLSessionChallengeCompletionHandler m_answer;
+};
 
 } // namespace
 
@@ -28,6 +64,9 @@ std::shared_ptr<TWLURLSession> TWLURLSession::sessionWithConfiguration(
         delegateQueue = newDefaultDelegateQueue();
     std::shared_ptr<TWLURLSession> session(
         new TWLURLSession(*configuration, std::move(delegate), std::move(delegateQueue)));
+    // Once the network thread has shut down, there is no session to be had.
+    if (!session->m_manager)
+        return nullptr;
     session->connectManager();
     return session;
 }
@@ -81,9 +120,9 @@ void TWLURLSession::connectManager()
 TWLURLSession::~TWLURLSession()
 {
     // The manager's replies have gone with their tasks; the manager itself
-    // is deleted on its own thread.
-    QNetworkAccessManager *manager = m_manager;
-    NetworkThread::shared().post([manager] { delete manager; });
+    // is deleted on its own thread (or went with it, when it has shut down).
+    if (QNetworkAccessManager *manager = m_manager)
+        NetworkThread::shared().post([manager] { delete manager; });
 
     // A session released by the last operation of its own delegate queue
     // must not make that queue wait for itself: the queue goes elsewhere.
@@ -119,6 +158,10 @@ std::shared_ptr<Task> TWLURLSession::configureTask(std::shared_ptr<Task> task, U
             return nullptr;
         m_taskSet.insert(task);
     }
+    // Decided once: a task made to be judged by the delegate is never left
+    // to the system's verdict, even when the delegate has gone by the time
+    // its server is asked.
+    task->m_delegateJudgesTrust = delegateAnswersChallenges();
     const QVariantMap &headers = m_configuration.HTTPAdditionalHeaders();
     for (auto it = headers.cbegin(); it != headers.cend(); ++it)
         request.addValue(it.value().toString(), it.key());
@@ -279,34 +322,28 @@ bool TWLURLSession::delegateAnswersChallenges() const
            current->respondsToSelector(TWLURLSessionDelegate::Selector::DidReceiveChallenge);
 }
 
-TWLURLSession::ChallengeAnswer
-TWLURLSession::answerChallenge(const URLAuthenticationChallenge &challenge)
+bool TWLURLSession::askDelegate(const URLAuthenticationChallenge &challenge,
+                                URLSessionChallengeCompletionHandler answer)
 {
     const std::shared_ptr<TWLURLSessionDelegate> current = delegate();
     if (!current ||
         !current->respondsToSelector(TWLURLSessionDelegate::Selector::DidReceiveChallenge))
-        return {URLSessionAuthChallengeDisposition::PerformDefaultHandling, std::nullopt};
-
-    auto promise = std::make_shared<std::promise<ChallengeAnswer>>();
-    auto answered = std::make_shared<std::once_flag>();
-    std::future<ChallengeAnswer> answer = promise->get_future();
+        return false;
+    auto pending = std::make_shared<PendingChallengeAnswer>(std::move(answer));
+    QTimer::singleShot(
+        ChallengeAnswerTimeout, NetworkThread::shared().context(),
+        [unanswered = std::weak_ptr(pending)] {
+            if (const auto pending = unanswered.lock())
+                pending->deliver(URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge,
+                                 std::nullopt);
+        });
     m_delegateQueue->addOperationWithBlock(
-        [self = shared_from_this(), current, challenge, promise, answered] {
+        [self = shared_from_this(), current, challenge, pending] {
             current->URLSession(self, challenge,
-                                [promise, answered](URLSessionAuthChallengeDisposition disposition,
-                                                    std::optional<URLCredential> credential) {
-                                    std::call_once(*answered, [&] {
-                                        promise->set_value({disposition, std::move(credential)});
-                                    });
+                                [pending](URLSessionAuthChallengeDisposition disposition,
+                                          std::optional<URLCredential> credential) {
+                                    pending->deliver(disposition, std::move(credential));
                                 });
         });
-    // A handler that is dropped unanswered breaks the promise; like a
-    // delegate that never answers, that refuses the connection.
-    if (answer.wait_for(ChallengeAnswerTimeout) == std::future_status::ready) {
-        try {
-            return answer.get();
-        } catch (const std::future_error &) {
-        }
-    }
-    return {URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge, std::nullopt};
+    return true;
 }

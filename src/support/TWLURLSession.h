@@ -82,8 +82,6 @@ public:
 
 private:
     friend class TWLURLSessionDataTask;
-    using ChallengeAnswer =
-        std::pair<URLSessionAuthChallengeDisposition, std::optional<URLCredential>>;
 
     TWLURLSession(const TWLURLSessionConfiguration &configuration,
                   std::shared_ptr<TWLURLSessionDelegate> delegate,
@@ -97,8 +95,14 @@ private:
     // Network thread only.
     QNetworkAccessManager *networkAccessManager() const { return m_manager; }
     bool delegateAnswersChallenges() const;
-    // Asks the delegate on its queue and waits (bounded) for the answer.
-    ChallengeAnswer answerChallenge(const URLAuthenticationChallenge &challenge);
+    // Puts the challenge to the delegate on its queue and returns at once;
+    // nothing on the network waits for the answer. answer runs once, on the
+    // network thread: with the delegate's answer, or with a refusal when
+    // the delegate lets its completion handler go unanswered or keeps it
+    // beyond a minute. False, and nothing asked, when no delegate answers
+    // challenges.
+    bool askDelegate(const URLAuthenticationChallenge &challenge,
+                     URLSessionChallengeCompletionHandler answer);
 
     const TWLURLSessionConfiguration m_configuration;
     std::shared_ptr<OperationQueue> m_delegateQueue;

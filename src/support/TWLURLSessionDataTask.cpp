@@ -37,6 +37,11 @@ QString authenticationMethodOf(const QNetworkReply &reply, const QAuthenticator 
     return URLProtectionSpace::AuthenticationMethodDefault;
 }
 
+// Beyond this many challenges the delegate is no longer asked: a server that
+// changes its chain on every connection, or a delegate that keeps offering a
+// rejected password, would otherwise make a task go on forever.
+constexpr int MaxChallengesPerTask = 10;
+
 } // namespace
 
 std::shared_ptr<TWLURLSessionDataTask> TWLURLSessionDataTask::task()
@@ -124,17 +129,23 @@ void TWLURLSessionDataTask::startOnNetworkThread()
     std::shared_ptr<TWLURLSession> session = delegate();
     if (!session)
         return;
+    m_sslErrors.clear();
+    m_pendingError = Error();
+    m_responseDelivered = false;
+    m_challenge.reset();
+    m_credentialOffered = false;
+
     const URLRequest request = originalRequest();
     QNetworkRequest networkRequest = request.toNetworkRequest();
     // One connection per server answers one trust challenge; HTTP/2 would
     // let several requests share a connection whose challenge they never see.
     networkRequest.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
-    m_delegateJudgesTrust = session->delegateAnswersChallenges();
     if (m_delegateJudgesTrust) {
         // With no trusted roots every handshake stops at the certificate
-        // check (replySslErrors), where the request waits for the delegate.
-        // Qt reports the end of a handshake only after the request has gone
-        // out, which is too late to refuse the server.
+        // check (replySslErrors), before the request goes out, unless the
+        // delegate has accepted the chain already. Qt reports the end of a
+        // handshake only after the request has gone out, which is too late
+        // to refuse the server.
         QSslConfiguration configuration = networkRequest.sslConfiguration();
         configuration.setCaCertificates({});
         networkRequest.setSslConfiguration(configuration);
@@ -174,6 +185,10 @@ void TWLURLSessionDataTask::startOnNetworkThread()
 
 void TWLURLSessionDataTask::replyReadyRead()
 {
+    // While a challenge waits, the server's refusal stays in the reply: it
+    // is the answer if the delegate lets it stand.
+    if (m_challenge)
+        return;
     if (!m_pendingError.isNull()) {
         m_reply->readAll();
         return;
@@ -214,6 +229,10 @@ void TWLURLSessionDataTask::replyFinished()
     QNetworkReply *reply = m_reply;
     if (!reply)
         return;
+    if (m_challenge) {
+        askAboutChallenge();
+        return;
+    }
     Error error = m_pendingError;
     if (error.isNull()) {
         deliverResponseIfNeeded();
@@ -227,10 +246,17 @@ void TWLURLSessionDataTask::replyFinished()
         error =
             URLError::fromReply(reply->error(), reply->errorString(), reply->url(), m_sslErrors);
     }
-    QObject::disconnect(reply, nullptr, nullptr, nullptr);
-    reply->deleteLater();
-    m_reply = nullptr;
+    dropReply();
     finishWithError(error);
+}
+
+void TWLURLSessionDataTask::dropReply()
+{
+    if (!m_reply)
+        return;
+    QObject::disconnect(m_reply, nullptr, nullptr, nullptr);
+    m_reply->deleteLater();
+    m_reply = nullptr;
 }
 
 void TWLURLSessionDataTask::finishWithError(const Error &error)
@@ -271,8 +297,7 @@ void TWLURLSessionDataTask::failWithError(const Error &error)
 void TWLURLSessionDataTask::replySslErrors(const QList<QSslError> &errors)
 {
     m_sslErrors = errors;
-    std::shared_ptr<TWLURLSession> session = delegate();
-    if (!m_delegateJudgesTrust || !session)
+    if (!m_delegateJudgesTrust)
         return; // the system's verdict stands
     const QUrl url = m_reply->url();
     QList<QSslCertificate> chain = m_reply->sslConfiguration().peerCertificateChain();
@@ -282,6 +307,12 @@ void TWLURLSessionDataTask::replySslErrors(const QList<QSslError> &errors)
                 chain.append(error.certificate());
         }
     }
+    if (m_trustedChains.contains(chain)) {
+        m_reply->ignoreSslErrors();
+        return;
+    }
+    // Not ignoring the errors ends the handshake before anything is sent;
+    // the delegate is asked when the reply has finished.
     URLAuthenticationChallenge challenge;
     challenge.protectionSpace.host = url.host();
     challenge.protectionSpace.port = url.port(443);
@@ -289,32 +320,7 @@ void TWLURLSessionDataTask::replySslErrors(const QList<QSslError> &errors)
     challenge.protectionSpace.authenticationMethod =
         URLProtectionSpace::AuthenticationMethodServerTrust;
     challenge.protectionSpace.serverTrust = ServerTrust(chain, url.host());
-
-    const auto [disposition, credential] = session->answerChallenge(challenge);
-    switch (disposition) {
-    case URLSessionAuthChallengeDisposition::UseCredential:
-        if (credential && credential->serverTrust()) {
-            m_reply->ignoreSslErrors();
-            return;
-        }
-        [[fallthrough]];
-    case URLSessionAuthChallengeDisposition::PerformDefaultHandling:
-    case URLSessionAuthChallengeDisposition::RejectProtectionSpace: {
-        // The system's verdict, over the roots it trusts.
-        ServerTrust::Result result = ServerTrust::Result::Invalid;
-        ServerTrust(chain, url.host()).evaluate(&result);
-        if (result == ServerTrust::Result::Unspecified || result == ServerTrust::Result::Proceed)
-            m_reply->ignoreSslErrors();
-        else
-            m_pendingError = URLError::make(URLError::ServerCertificateUntrusted, url,
-                                            QStringLiteral("untrusted server certificate"));
-        return;
-    }
-    case URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge:
-        // Not ignoring the errors ends the handshake before anything is sent.
-        m_pendingError = URLError::make(URLError::Cancelled, url, QStringLiteral("cancelled"));
-        return;
-    }
+    m_challenge = challenge;
 }
 
 void TWLURLSessionDataTask::handleAuthentication(QAuthenticator *authenticator)
@@ -322,6 +328,17 @@ void TWLURLSessionDataTask::handleAuthentication(QAuthenticator *authenticator)
     std::shared_ptr<TWLURLSession> session = delegate();
     if (!session || !m_reply)
         return;
+    if (m_credential && !m_credentialOffered) {
+        m_credentialOffered = true;
+        authenticator->setUser(m_credential->user());
+        authenticator->setPassword(m_credential->password());
+        return;
+    }
+    // Without a delegate to ask, the server's refusal (401) is the answer.
+    if (!session->delegateAnswersChallenges())
+        return;
+    // Left empty, the authenticator ends the reply with the server's
+    // refusal; the delegate is asked when the reply has finished.
     const QUrl url = m_reply->url();
     URLAuthenticationChallenge challenge;
     challenge.protectionSpace.host = url.host();
@@ -331,16 +348,86 @@ void TWLURLSessionDataTask::handleAuthentication(QAuthenticator *authenticator)
     challenge.protectionSpace.authenticationMethod =
         authenticationMethodOf(*m_reply, *authenticator);
     challenge.previousFailureCount = m_authenticationFailures++;
+    m_challenge = challenge;
+}
 
-    const auto [disposition, credential] = session->answerChallenge(challenge);
+void TWLURLSessionDataTask::askAboutChallenge()
+{
+    // The finished reply stays until the answer: it holds the server's
+    // refusal of an authentication.
+    QObject::disconnect(m_reply, nullptr, nullptr, nullptr);
+    const bool serverTrust = m_challenge->protectionSpace.serverTrust.has_value();
+    auto self = std::static_pointer_cast<TWLURLSessionDataTask>(shared_from_this());
+    const std::shared_ptr<TWLURLSession> session = delegate();
+    const bool asked =
+        ++m_challenges <= MaxChallengesPerTask && session &&
+        session->askDelegate(*m_challenge, [self](URLSessionAuthChallengeDisposition disposition,
+                                                  std::optional<URLCredential> credential) {
+            self->challengeAnswered(disposition, credential);
+        });
+    if (asked)
+        return;
+    // With nobody (more) to ask, a server that was to be judged is refused:
+    // what the system would trust does not count then. An authentication
+    // keeps the server's refusal.
+    challengeAnswered(serverTrust
+                          ? URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge
+                          : URLSessionAuthChallengeDisposition::PerformDefaultHandling,
+                      std::nullopt);
+}
+
+void TWLURLSessionDataTask::challengeAnswered(URLSessionAuthChallengeDisposition disposition,
+                                              const std::optional<URLCredential> &credential)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_cancelled || m_finished)
+            return;
+    }
+    if (!m_challenge)
+        return;
+    const URLAuthenticationChallenge challenge = *std::exchange(m_challenge, std::nullopt);
+    const QUrl url = m_reply ? m_reply->url() : originalRequest().url();
+    const auto refuse = [&](URLError::Code code, const QString &description) {
+        dropReply();
+        finishWithError(URLError::make(code, url, description));
+    };
+    const auto tryAgain = [&] {
+        dropReply();
+        startOnNetworkThread();
+    };
+    if (disposition == URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge) {
+        refuse(URLError::Cancelled, QStringLiteral("cancelled"));
+        return;
+    }
+
+    if (const std::optional<ServerTrust> &trust = challenge.protectionSpace.serverTrust) {
+        bool trusted = disposition == URLSessionAuthChallengeDisposition::UseCredential &&
+                       credential && credential->serverTrust();
+        if (!trusted) {
+            // The system's verdict, over the roots it trusts.
+            ServerTrust::Result result = ServerTrust::Result::Invalid;
+            ServerTrust(trust->certificateChain(), trust->hostName()).evaluate(&result);
+            trusted = result == ServerTrust::Result::Unspecified ||
+                      result == ServerTrust::Result::Proceed;
+        }
+        if (!trusted) {
+            refuse(URLError::ServerCertificateUntrusted,
+                   QStringLiteral("untrusted server certificate"));
+            return;
+        }
+        m_trustedChains.append(trust->certificateChain());
+        tryAgain();
+        return;
+    }
+
     if (disposition == URLSessionAuthChallengeDisposition::UseCredential && credential &&
         !credential->user().isEmpty()) {
-        authenticator->setUser(credential->user());
-        authenticator->setPassword(credential->password());
-    } else if (disposition == URLSessionAuthChallengeDisposition::CancelAuthenticationChallenge) {
-        // Leaving the authenticator empty ends the reply with the server's
-        // refusal, which the pending error replaces.
-        m_pendingError = URLError::make(URLError::Cancelled, url, QStringLiteral("cancelled"));
+        m_credential = credential;
+        tryAgain();
+        return;
     }
     // Otherwise the server's refusal (401) is delivered as the answer.
+    if (m_reply)
+        replyFinished();
 }

@@ -2,9 +2,12 @@
 
 #include "TWLURLSessionTask.h"
 
+#include "URLAuthenticationChallenge.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QSslError>
 
 #include <functional>
@@ -50,11 +53,18 @@ protected:
 
 private:
     friend class TWLURLSession;
+    // One attempt at the request. A challenge ends the attempt; the delegate
+    // is asked once it has, and the request goes again when the answer
+    // calls for it.
     void startOnNetworkThread();
     void replyReadyRead();
     void replyFinished();
     void replySslErrors(const QList<QSslError> &errors);
     void handleAuthentication(QAuthenticator *authenticator);
+    void askAboutChallenge();
+    void challengeAnswered(URLSessionAuthChallengeDisposition disposition,
+                           const std::optional<URLCredential> &credential);
+    void dropReply();
     void deliverResponseIfNeeded();
     void finishWithError(const Error &error);
     const QNetworkReply *reply() const;
@@ -68,11 +78,21 @@ private:
     // Keeps the session alive while the transfer runs.
     std::shared_ptr<TWLURLSession> m_runningSession;
 
+    // Set by the session when it makes the task, before it can run.
+    bool m_delegateJudgesTrust = false;
+
     // Network thread only.
     QPointer<QNetworkReply> m_reply;
     QList<QSslError> m_sslErrors;
     Error m_pendingError;
     bool m_responseDelivered = false;
-    bool m_delegateJudgesTrust = false;
+    // Raised by the current attempt, put to the delegate when it has ended.
+    std::optional<URLAuthenticationChallenge> m_challenge;
+    int m_challenges = 0;
+    // What the delegate has accepted for this task: server chains, and the
+    // credential offered (once per attempt) when the server asks for one.
+    QList<QList<QSslCertificate>> m_trustedChains;
+    std::optional<URLCredential> m_credential;
+    bool m_credentialOffered = false;
     int m_authenticationFailures = 0;
 };

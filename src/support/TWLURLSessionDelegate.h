@@ -68,7 +68,9 @@ public:
                             const Error &)
     {}
     // A server-trust or HTTP authentication challenge for any of the
-    // session's tasks, including those with completion handlers.
+    // session's tasks, including those with completion handlers. The answer
+    // may come later and from any thread: nothing waits for it meanwhile. A
+    // handler let go unanswered, or kept unanswered for a minute, refuses.
     virtual void URLSession(const Session &, const URLAuthenticationChallenge &,
                             const URLSessionChallengeCompletionHandler &completionHandler)
     {

@@ -1,10 +1,12 @@
 #include "TWLUserDefaults.h"
 
+#include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "foundation/PropertyList.h"
+#include "foundation/UserDefaults.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -20,28 +22,19 @@ TWLUserDefaults &TWLUserDefaults::standardUserDefaults()
     return instance;
 }
 
-TWLUserDefaults::TWLUserDefaults(const QString &directoryPath, PlatformDefaults platformDefaults)
+TWLUserDefaults::TWLUserDefaults(const QString &directoryPath,
+                                 std::shared_ptr<UserDefaults> platformDefaults)
     : m_directoryURL(directoryPath)
     , m_fileURL(QDir(directoryPath).filePath(FileName))
     , m_platformDefaults(std::move(platformDefaults))
 {
-    std::lock_guard lock(m_accessMutex);
     m_persistedDataDictionary = loadDefaults().value_or(QVariantMap());
     m_dataDictionary = m_persistedDataDictionary;
 }
 
 QString TWLUserDefaults::getEscapedAppBundleIdentifier()
 {
-    // The identifier in reverse-domain form, as the application declares it:
-    // its organisation's domain reversed, then its name.
-    const QString domain = QCoreApplication::organizationDomain();
-    const QString name = QCoreApplication::applicationName();
-    if (domain.isEmpty() || name.isEmpty())
-        return {};
-    QStringList parts = domain.split(QLatin1Char('.'), Qt::SkipEmptyParts);
-    std::reverse(parts.begin(), parts.end());
-    parts.append(name);
-    return parts.join(QLatin1Char('.')).replace(QLatin1Char('/'), QLatin1Char('_'));
+    return Bundle::mainBundle().bundleIdentifier().replace(QLatin1Char('/'), QLatin1Char('_'));
 }
 
 QString TWLUserDefaults::generateDirectoryURLForBaseURL(const QString &baseURL,
@@ -66,6 +59,20 @@ std::optional<QVariantMap> TWLUserDefaults::loadDefaults()
 {
     std::lock_guard io(m_ioMutex);
     const QFileInfo info(m_fileURL);
+    if (info.isSymLink() && !info.isFile()) {
+        // A link to a directory (or to nothing) is in the way as a directory
+        // would be, but only the link is the store's to remove: what it
+        // points to belongs to someone else.
+        systemLog(QStringLiteral("[Orrery:UserDefaults] found directory where file expected. "
+                                 "Removing conflicting directory"));
+        QFile link(m_fileURL);
+        if (!link.remove()) {
+            systemLog(QStringLiteral("[Orrery:UserDefaults] error removing conflicting directory: "
+                                     "{error = %1}")
+                          .arg(link.errorString()));
+        }
+        return std::nullopt;
+    }
     if (info.isDir()) {
         systemLog(QStringLiteral("[Orrery:UserDefaults] found directory where file expected. "
                                  "Removing conflicting directory"));
@@ -157,38 +164,40 @@ bool TWLUserDefaults::synchronizeWroteToDisk() const
     return m_synchronizeWroteToDisk;
 }
 
-void TWLUserDefaults::synchronize()
+bool TWLUserDefaults::synchronize()
 {
+    // One save at a time, so that what is marked as saved is what the file
+    // holds, whichever save finishes last.
+    std::lock_guard io(m_ioMutex);
     QVariantMap snapshot;
     {
         std::lock_guard lock(m_accessMutex);
         m_synchronizeWroteToDisk = m_persistedDataDictionary != m_dataDictionary;
         if (!m_synchronizeWroteToDisk)
-            return;
+            return true;
         snapshot = m_dataDictionary;
     }
-    {
-        std::lock_guard io(m_ioMutex);
-        QDir directory(m_directoryURL);
-        if (!directory.exists() && !directory.mkpath(QStringLiteral("."))) {
-            systemLog(
-                QStringLiteral("[Orrery:UserDefaults] failed to create directory with error:%1")
-                    .arg(QStringLiteral("could not create %1").arg(m_directoryURL)));
-        }
-        if (!PropertyList::writeFile(m_fileURL, snapshot)) {
-            systemLog(
-                QStringLiteral("[Orrery:UserDefaults] Unable to open file for writing at path %1")
-                    .arg(m_fileURL));
-        }
+    QDir directory(m_directoryURL);
+    if (!directory.exists() && !directory.mkpath(QStringLiteral("."))) {
+        systemLog(QStringLiteral("[Orrery:UserDefaults] failed to create directory with error:%1")
+                      .arg(QStringLiteral("could not create %1").arg(m_directoryURL)));
     }
-    // Also after a failed write, so that an unchanged store does not retry.
+    if (!PropertyList::writeFile(m_fileURL, snapshot)) {
+        // Still unsaved: the next synchronize() tries again.
+        systemLog(QStringLiteral("[Orrery:UserDefaults] Unable to open file for writing at path %1")
+                      .arg(m_fileURL));
+        return false;
+    }
+    // What was written, not what the dictionary holds by now: a change made
+    // while the file was written is still to be saved.
     std::lock_guard lock(m_accessMutex);
-    m_persistedDataDictionary = m_dataDictionary;
+    m_persistedDataDictionary = snapshot;
+    return true;
 }
 
-std::unique_ptr<QSettings> TWLUserDefaults::openPlatformDefaults() const
+std::shared_ptr<UserDefaults> TWLUserDefaults::platformDefaults() const
 {
-    return m_platformDefaults ? m_platformDefaults() : std::make_unique<QSettings>();
+    return m_platformDefaults ? m_platformDefaults : UserDefaults::standardUserDefaults();
 }
 
 QVariant TWLUserDefaults::objectForKeyByMigratingFromNSUserDefaults(const QString &key)
@@ -198,32 +207,34 @@ QVariant TWLUserDefaults::objectForKeyByMigratingFromNSUserDefaults(const QStrin
     const QVariant stored = objectForKey(key);
     if (stored.isValid())
         return stored;
-    std::unique_ptr<QSettings> platform = openPlatformDefaults();
-    const QVariant value = platform->value(key);
+    const std::shared_ptr<UserDefaults> platform = platformDefaults();
+    const QVariant value = platform->objectForKey(key);
     if (!value.isValid())
         return {};
     setObject(value, key);
-    synchronize();
-    platform->remove(key);
-    platform->sync();
+    // The old copy goes only once this one is safe on disk; until then the
+    // next launch finds it there again.
+    if (synchronize()) {
+        platform->removeObjectForKey(key);
+        platform->synchronize();
+    }
     return value;
 }
 
 void TWLUserDefaults::migrateFromNSUserDefaults(const QStringList &keys)
 {
-    std::unique_ptr<QSettings> platform = openPlatformDefaults();
+    const std::shared_ptr<UserDefaults> platform = platformDefaults();
     bool copied = false;
     for (const QString &key : keys) {
-        const QVariant value = platform->value(key);
+        const QVariant value = platform->objectForKey(key);
         if (value.isValid()) {
             setObject(value, key);
             copied = true;
         }
     }
-    if (!copied)
+    if (!copied || !synchronize())
         return;
-    synchronize();
     for (const QString &key : keys)
-        platform->remove(key);
-    platform->sync();
+        platform->removeObjectForKey(key);
+    platform->synchronize();
 }

@@ -1,31 +1,32 @@
 #pragma once
 
-#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 
+class UserDefaults;
+
 // The SDK's own small key-value store, apart from the application's
 // settings: a dictionary in memory, saved as a property-list file only when
 // it has changed. It can take over keys that older versions kept in the
-// application's settings. Any thread may use it; file errors are logged and
+// application's user defaults. Any thread may use it; file errors are logged and
 // never reach the caller.
 class TWLUserDefaults
 {
 public:
-    using PlatformDefaults = std::function<std::unique_ptr<QSettings>()>;
-
+    // The store of the application: in the folder named by the main
+    // bundle's identifier under the user's data folder.
     static TWLUserDefaults &standardUserDefaults();
 
-    // A store kept in directoryPath. platformDefaults opens the settings
-    // that keys are migrated from; without it, the application's settings.
-    explicit TWLUserDefaults(const QString &directoryPath, PlatformDefaults platformDefaults = {});
+    // A store kept in directoryPath. Keys are migrated from platformDefaults;
+    // without them, from the application's own user defaults.
+    explicit TWLUserDefaults(const QString &directoryPath,
+                             std::shared_ptr<UserDefaults> platformDefaults = nullptr);
     TWLUserDefaults(const TWLUserDefaults &) = delete;
     TWLUserDefaults &operator=(const TWLUserDefaults &) = delete;
 
@@ -43,14 +44,18 @@ public:
     void removeAllObjects();
     QVariantMap dictionaryRepresentation() const;
 
-    // Saves the contents if they differ from what was last loaded or saved.
-    void synchronize();
+    // Saves the contents if they differ from what was last saved. True when
+    // the file holds them afterwards; a failed save is tried again by the
+    // next call.
+    bool synchronize();
+    // Whether the last synchronize() found changes to save.
     bool synchronizeWroteToDisk() const;
 
-    // The stored value, or else one taken over from the application's
-    // settings (and removed there).
+    // The stored value, or else one taken over from the application's user
+    // defaults. There it is removed once the store has saved it.
     QVariant objectForKeyByMigratingFromNSUserDefaults(const QString &key);
-    // Takes over every listed key found in the application's settings.
+    // Takes over every listed key found in the application's user defaults;
+    // they are removed there once the store has saved them.
     void migrateFromNSUserDefaults(const QStringList &keys);
 
     // The contents of the file, or nothing.
@@ -59,15 +64,15 @@ public:
     static QString generateDirectoryURL();
     static QString generateDirectoryURLForBaseURL(const QString &baseURL,
                                                   const QString &hostAppBundleIdentifier);
-    // The application's identifier, safe as one path component.
+    // The main bundle's identifier, safe as one path component.
     static QString getEscapedAppBundleIdentifier();
 
 private:
-    std::unique_ptr<QSettings> openPlatformDefaults() const;
+    std::shared_ptr<UserDefaults> platformDefaults() const;
 
     QString m_directoryURL;
     QString m_fileURL;
-    PlatformDefaults m_platformDefaults;
+    std::shared_ptr<UserDefaults> m_platformDefaults;
 
     // The access queue: guards the dictionaries.
     mutable std::mutex m_accessMutex;
@@ -75,6 +80,7 @@ private:
     QVariantMap m_persistedDataDictionary;
     bool m_synchronizeWroteToDisk = false;
 
-    // The input/output queue: serialises file work.
+    // The input/output queue: serialises file work. Taken before the access
+    // lock when both are needed.
     std::mutex m_ioMutex;
 };

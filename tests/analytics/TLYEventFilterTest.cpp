@@ -32,7 +32,8 @@ TEST(TLYEventFilterTest, SamplesOnlyLifecycleAndCrashEventsByInstallation)
     const TLYCustomEvent custom(QStringLiteral("Opened"), {});
 
     // "abc" hashes to 96354 (a multiple of 3, remainder 4 for 5);
-    // "polygenelubricants" to -2^31 (remainder -2 for 3, 0 for 2).
+    // "polygenelubricants" to -2^31 (remainder -2 for 3, 0 for 2);
+    // "a" to 97 and "zzzzzy" to -685785665 (remainders 1 and -1 for 2).
     const struct
     {
         const char *what;
@@ -47,6 +48,8 @@ TEST(TLYEventFilterTest, SamplesOnlyLifecycleAndCrashEventsByInstallation)
         {"hash not divisible", &launched, {}, "abc", 5, true},
         {"negative remainder", &launched, {}, "polygenelubricants", 3, true},
         {"negative hash divisible", &launched, {}, "polygenelubricants", 2, false},
+        {"factor 2 samples out an odd hash", &launched, {}, "a", 2, true},
+        {"factor 2 samples out a negative odd hash", &launched, {}, "zzzzzy", 2, true},
         {"beta token keeps", &launched, "token", "abc", 5, false},
         {"factor 1 keeps", &launched, {}, "abc", 1, false},
         {"factor 0 keeps", &launched, {}, "abc", 0, false},

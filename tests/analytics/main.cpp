@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "support/NetworkThread.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -11,5 +13,8 @@ int main(int argc, char **argv)
     // Child processes are started and read through QProcess.
     QCoreApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // Nothing of the network may run while static objects are destroyed.
+    NetworkThread::shutdown();
+    return status;
 }

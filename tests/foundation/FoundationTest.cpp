@@ -58,3 +58,11 @@ TEST(MainThreadTest, WorkerWaitsForTheMainThread)
     EXPECT_TRUE(returnedAfterRun);
     EXPECT_TRUE(isMainThread());
 }
+
+TEST(TestPrintersTest, QtStringsAndValuesPrintAsText)
+{
+    EXPECT_EQ(::testing::PrintToString(QString("a \"b\"")), R"("a \"b\"")");
+    EXPECT_EQ(::testing::PrintToString(QByteArray("x\ny")), R"("x\ny")");
+    EXPECT_EQ(::testing::PrintToString(QVariant(3)), "QVariant(int, 3)");
+    EXPECT_EQ(::testing::PrintToString(QStringList{"a", "b"}), R"({ "a", "b" })");
+}

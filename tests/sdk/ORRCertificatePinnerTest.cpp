@@ -152,6 +152,34 @@ TEST(ORRCertificatePinnerTest, ChainEndingInAnotherRootIsRefusedEvenWhenTheSyste
     EXPECT_EQ(server.requests().size(), 1);
 }
 
+TEST(ORRCertificatePinnerTest, PinningSessionRefusesTheServerOnceItsDelegateIsGone)
+{
+    const TestCertificates &certificates = TestCertificates::shared();
+    ASSERT_TRUE(certificates.valid);
+    LocalHttpServer server(answer("other"), certificates.serverB.chain, certificates.serverB.key);
+    const SystemTrust trusted(certificates.rootB);
+
+    auto session = TWLURLSession::sessionWithConfiguration(
+        TWLURLSessionConfiguration::defaultSessionConfiguration(),
+        std::make_shared<PinningDelegate>(ORRCertificatePinner({certificates.rootA})));
+    Outcome outcome;
+    Latch done;
+    auto task = session->dataTaskWithRequest(
+        URLRequest(server.url("/")), [&](const auto &data, const auto &, const Error &error) {
+            outcome.data = data;
+            outcome.error = error;
+            done.set();
+        });
+    // The pinning delegate goes before the server is asked: nobody is left
+    // to judge it, and what the system would trust does not count.
+    session->finishTasksAndInvalidate();
+    task->resume();
+    ASSERT_TRUE(done.wait());
+    EXPECT_EQ(outcome.error.code(), URLError::Cancelled);
+    EXPECT_FALSE(outcome.data);
+    EXPECT_TRUE(server.requests().isEmpty());
+}
+
 TEST(ORRCertificatePinnerTest, ChainEndingInAnExpiredRootIsRefused)
 {
     const TestCertificates &certificates = TestCertificates::shared();

@@ -2,6 +2,8 @@
 #include "sdk/ORRURLBuilder.h"
 #include "support/URLError.h"
 
+#include <QUrlQuery>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -149,12 +151,25 @@ TEST(ORRURLBuilderTest, EscapesValuesAndNumbersParameters)
     builder.appendValue(QVariant(), "build_version");
     builder.appendValue("1.0 beta", "display_version");
     builder.appendValue(4, "source");
-    builder.appendValue("a&b=c/d?e+f \"<ü>%", "x");
+    builder.appendValue("a&b=c/d?e+f#g \"<ü>%", "x");
     EXPECT_EQ(builder.queryParams(), 3u);
     EXPECT_EQ(builder.URLString(), "https://127.0.0.1:1/spi/v2/platforms/mac"
                                    "?display_version=1.0%20beta&source=4"
-                                   "&x=a&b=c/d?e+f%20%22%3C%C3%BC%3E%25");
+                                   "&x=a%26b%3Dc%2Fd%3Fe%2Bf%23g%20%22%3C%C3%BC%3E%25");
     ASSERT_TRUE(builder.URL());
     EXPECT_EQ(builder.URL()->port(), 1);
     EXPECT_FALSE(ORRURLBuilder::URLWithBase("http://[bad").URL());
+}
+
+TEST(ORRURLBuilderTest, QueryValuesAndNamesCannotAddParameters)
+{
+    ORRURLBuilder builder = ORRURLBuilder::URLWithBase("https://127.0.0.1/settings");
+    builder.appendValue("1.0&instance=forged", "display_version");
+    builder.appendValue("a=b?c#d+e", "odd name&x=y");
+    ASSERT_TRUE(builder.URL());
+    const QList<QPair<QString, QString>> items =
+        QUrlQuery(*builder.URL()).queryItems(QUrl::FullyDecoded);
+    EXPECT_EQ(items, (QList<QPair<QString, QString>>{{"display_version", "1.0&instance=forged"},
+                                                     {"odd name&x=y", "a=b?c#d+e"}}));
+    EXPECT_FALSE(builder.URL()->hasFragment());
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 #include "foundation/PropertyList.h"
+#include "foundation/UserDefaults.h"
 #include "sdk/AdvertKit.h"
 #include "sdk/ORRException.h"
 #include "sdk/ORRHashing.h"
@@ -12,7 +13,6 @@
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -106,15 +106,16 @@ protected:
     }
     QDir resources() const { return QDir(m_dir.filePath("resources")); }
     QString storePath() const { return m_dir.filePath("store"); }
+    std::shared_ptr<UserDefaults> applicationDefaults() const
+    {
+        return std::make_shared<UserDefaults>(m_dir.filePath("application.conf"));
+    }
 
     // A new SDK over a fresh bundle and store objects: a new process run.
     Orrery &launch()
     {
         m_bundle = std::make_unique<Bundle>(resources().path());
-        const QString platform = m_dir.filePath("platform.ini");
-        m_store = std::make_unique<TWLUserDefaults>(storePath(), [platform] {
-            return std::make_unique<QSettings>(platform, QSettings::IniFormat);
-        });
+        m_store = std::make_unique<TWLUserDefaults>(storePath(), applicationDefaults());
         m_orrery = std::make_unique<Orrery>(
             Orrery::Environment{m_bundle.get(), m_store.get(), &m_registry});
         return *m_orrery;
@@ -221,13 +222,12 @@ TEST_F(OrreryTest, InstallationIdentifierIsMadeOnceAndSurvivesRestart)
 TEST_F(OrreryTest, InstallationIdentifierIsTakenOverFromApplicationSettings)
 {
     writeInfo(GoodInfo);
-    {
-        QSettings platform(m_dir.filePath("platform.ini"), QSettings::IniFormat);
-        platform.setValue(Orrery::InstallationUUIDKey, "11111111-2222-3333-4444-555555555555");
-    }
+    applicationDefaults()->setObject("11111111-2222-3333-4444-555555555555",
+                                     Orrery::InstallationUUIDKey);
     Orrery &orrery = launch();
     EXPECT_FALSE(orrery.isFirstInstall());
     EXPECT_EQ(orrery.installID(), "11111111-2222-3333-4444-555555555555");
+    EXPECT_FALSE(applicationDefaults()->objectForKey(Orrery::InstallationUUIDKey).isValid());
 }
 
 TEST_F(OrreryTest, KitListIsCompletedAndOrdered)

@@ -1,3 +1,4 @@
+#include "support/NetworkThread.h"
 #include "viewer/QuillmoorApplication.h"
 
 #include <QApplication>
@@ -31,5 +32,8 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // Nothing of the network may run while static objects are destroyed.
+    NetworkThread::shutdown();
+    return status;
 }

@@ -103,6 +103,41 @@ private:
     QStringList recorded;
 };
 
+// Keeps the trust challenge it is asked until told to accept it.
+class PatientDelegate : public TWLURLSessionDelegate
+{
+public:
+    using TWLURLSessionDelegate::URLSession;
+
+    void URLSession(const Session &, const URLAuthenticationChallenge &challenge,
+                    const URLSessionChallengeCompletionHandler &handler) override
+    {
+        if (whileAsked)
+            whileAsked();
+        {
+            std::lock_guard lock(m_mutex);
+            m_handler = handler;
+            m_trust = challenge.protectionSpace.serverTrust;
+        }
+        asked.set();
+    }
+    void accept()
+    {
+        std::lock_guard lock(m_mutex);
+        m_handler(URLSessionAuthChallengeDisposition::UseCredential,
+                  URLCredential::credentialForTrust(*m_trust));
+    }
+
+    // Runs on the delegate queue when the challenge comes, before it is kept.
+    std::function<void()> whileAsked;
+    Latch asked;
+
+private:
+    std::mutex m_mutex;
+    URLSessionChallengeCompletionHandler m_handler;
+    std::optional<ServerTrust> m_trust;
+};
+
 std::shared_ptr<TWLURLSession> plainSession(std::shared_ptr<TWLURLSessionDelegate> delegate = {})
 {
     return TWLURLSession::sessionWithConfiguration(
@@ -446,4 +481,64 @@ TEST(TWLURLSessionTest, HTTPAuthenticationChallengesReachTheDelegate)
         ->resume();
     ASSERT_TRUE(cancelled.done.wait());
     EXPECT_EQ(cancelled.error.code(), URLError::Cancelled);
+}
+
+TEST(TWLURLSessionTest, OtherSessionsWorkWhileAChallengeWaitsForItsAnswer)
+{
+    const TestCertificates &certificates = TestCertificates::shared();
+    ASSERT_TRUE(certificates.valid);
+    LocalHttpServer secureServer(answer({200, {}, "secure"}), certificates.serverA.chain,
+                                 certificates.serverA.key);
+    LocalHttpServer plainServer(answer({200, {}, "plain"}));
+
+    auto patient = std::make_shared<PatientDelegate>();
+    DataResult secure;
+    plainSession(patient)
+        ->dataTaskWithRequest(URLRequest(secureServer.url("/")), recordInto(secure))
+        ->resume();
+    ASSERT_TRUE(patient->asked.wait());
+
+    DataResult other;
+    plainSession()
+        ->dataTaskWithRequest(URLRequest(plainServer.url("/")), recordInto(other))
+        ->resume();
+    ASSERT_TRUE(other.done.wait());
+    EXPECT_EQ(other.data, QByteArray("plain"));
+    EXPECT_FALSE(secure.data);
+
+    patient->accept();
+    ASSERT_TRUE(secure.done.wait());
+    EXPECT_TRUE(secure.error.isNull()) << secure.error.localizedDescription().toStdString();
+    EXPECT_EQ(secure.data, QByteArray("secure"));
+    EXPECT_EQ(secureServer.requests().size(), 1);
+}
+
+TEST(TWLURLSessionTest, DelegateCanMakeAndUseASessionWhileAnsweringAChallenge)
+{
+    const TestCertificates &certificates = TestCertificates::shared();
+    ASSERT_TRUE(certificates.valid);
+    LocalHttpServer secureServer(answer({200, {}, "secure"}), certificates.serverA.chain,
+                                 certificates.serverA.key);
+    LocalHttpServer plainServer(answer({200, {}, "asked on the way"}));
+
+    // As a delegate on a busy queue would: it makes a session, and waits
+    // for it, before it answers.
+    auto patient = std::make_shared<PatientDelegate>();
+    DataResult inner;
+    patient->whileAsked = [&] {
+        auto session = plainSession();
+        ASSERT_TRUE(session);
+        session->dataTaskWithRequest(URLRequest(plainServer.url("/")), recordInto(inner))->resume();
+        EXPECT_TRUE(inner.done.wait());
+    };
+    DataResult secure;
+    plainSession(patient)
+        ->dataTaskWithRequest(URLRequest(secureServer.url("/")), recordInto(secure))
+        ->resume();
+    ASSERT_TRUE(patient->asked.wait());
+    EXPECT_EQ(inner.data, QByteArray("asked on the way"));
+
+    patient->accept();
+    ASSERT_TRUE(secure.done.wait());
+    EXPECT_EQ(secure.data, QByteArray("secure"));
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/Log.h"
 #include "foundation/PropertyList.h"
+#include "foundation/UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,26 +10,85 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
+// Points an environment variable elsewhere for one scope.
+class EnvironmentOverride
+{
+public:
+    EnvironmentOverride(const char *name, const QString &value)
+        : m_name(name)
+        , m_saved(qgetenv(name))
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value.toUtf8());
+    }
+    ~EnvironmentOverride()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_saved);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    QByteArray m_saved;
+    bool m_wasSet;
+};
+
+// A plain file where a folder should be: nothing can be saved below it
+// while it stands, whoever runs the test.
+class Obstacle
+{
+public:
+    explicit Obstacle(const QString &path)
+        : m_file(path)
+    {
+        EXPECT_TRUE(m_file.open(QIODevice::WriteOnly));
+        m_file.close();
+    }
+    ~Obstacle() { m_file.remove(); }
+
+private:
+    QFile m_file;
+};
+
+void writeText(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+// One store in a folder of its own; the application's user defaults, which
+// keys are migrated from, live in that folder too.
 class TWLUserDefaultsTest : public ::testing::Test
 {
 protected:
+    void SetUp() override { UserDefaults::resetStandardUserDefaults(); }
+    void TearDown() override { UserDefaults::resetStandardUserDefaults(); }
+
     QString storeDirectory() const { return dir.filePath("support/com.tarnwell"); }
     QString storeFile() const { return dir.filePath("support/com.tarnwell/TWLUserDefaults.plist"); }
     std::unique_ptr<TWLUserDefaults> openStore()
     {
-        const QString settingsPath = dir.filePath("application.conf");
-        return std::make_unique<TWLUserDefaults>(storeDirectory(), [settingsPath] {
-            return std::make_unique<QSettings>(settingsPath, QSettings::IniFormat);
-        });
+        return std::make_unique<TWLUserDefaults>(storeDirectory());
     }
-    QSettings applicationSettings() const
+    std::shared_ptr<UserDefaults> applicationDefaults() const
     {
-        return QSettings(dir.filePath("application.conf"), QSettings::IniFormat);
+        return UserDefaults::standardUserDefaults();
+    }
+    QVariantMap savedContents() const
+    {
+        return PropertyList::readFile(storeFile()).value_or(QVariant()).toMap();
     }
 
     QTemporaryDir dir;
+    EnvironmentOverride configHome{"XDG_CONFIG_HOME", dir.filePath("config")};
 };
 
 } // namespace
@@ -92,6 +152,44 @@ TEST_F(TWLUserDefaultsTest, DirectoryInPlaceOfTheFileIsRemoved)
     EXPECT_TRUE(QFileInfo(storeFile()).isFile());
 }
 
+TEST_F(TWLUserDefaultsTest, LinksInPlaceOfTheFileGoWithoutWhatTheyPointTo)
+{
+    // Someone else's folder, with files in it.
+    const QString elsewhere = dir.filePath("elsewhere");
+    ASSERT_TRUE(QDir().mkpath(elsewhere + "/inner"));
+    writeText(elsewhere + "/keep.txt", "mine");
+    writeText(elsewhere + "/inner/deep.txt", "mine too");
+    const auto untouched = [&] {
+        return QFile::exists(elsewhere + "/keep.txt") &&
+               QFile::exists(elsewhere + "/inner/deep.txt");
+    };
+
+    // A link to it where the file should be: only the link goes.
+    ASSERT_TRUE(QDir().mkpath(storeDirectory()));
+    ASSERT_TRUE(QFile::link(elsewhere, storeFile()));
+    {
+        LogCapture log;
+        auto store = openStore();
+        EXPECT_TRUE(log.contains("[Orrery:UserDefaults] found directory where file expected. "
+                                 "Removing conflicting directory"));
+        EXPECT_TRUE(untouched());
+        EXPECT_FALSE(QFileInfo(storeFile()).isSymLink());
+        store->setString("value", "key");
+        store->synchronize();
+        EXPECT_TRUE(QFileInfo(storeFile()).isFile());
+        EXPECT_TRUE(untouched());
+    }
+
+    // A directory in the file's place holding such a link: the directory
+    // goes, the folder the link points to stays.
+    ASSERT_TRUE(QFile::remove(storeFile()));
+    ASSERT_TRUE(QDir().mkpath(storeFile()));
+    ASSERT_TRUE(QFile::link(elsewhere, storeFile() + "/link"));
+    openStore();
+    EXPECT_FALSE(QFileInfo::exists(storeFile()));
+    EXPECT_TRUE(untouched());
+}
+
 TEST_F(TWLUserDefaultsTest, UnreadableFileCountsAsEmptyAndIsReplaced)
 {
     ASSERT_TRUE(QDir().mkpath(storeDirectory()));
@@ -108,44 +206,92 @@ TEST_F(TWLUserDefaultsTest, UnreadableFileCountsAsEmptyAndIsReplaced)
     EXPECT_EQ(PropertyList::readFile(storeFile())->toMap().value("key").toString(), "value");
 }
 
-TEST_F(TWLUserDefaultsTest, WriteFailuresAreLoggedAndTheStoreKeepsWorking)
+TEST_F(TWLUserDefaultsTest, FailedSaveIsLoggedAndTriedAgainByTheNextSynchronize)
 {
-    // A plain file where the directory should be makes every save fail.
-    QFile blocker(dir.filePath("support"));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    LogCapture log;
     auto store = openStore();
-    store->setString("value", "key");
+    {
+        const Obstacle obstacle(dir.filePath("support"));
+        LogCapture log;
+        store->setString("value", "key");
+        store->synchronize();
+        EXPECT_TRUE(
+            log.contains(QString("[Orrery:UserDefaults] Unable to open file for writing at path %1")
+                             .arg(storeFile())));
+        EXPECT_EQ(store->stringForKey("key"), "value");
+        EXPECT_FALSE(QFileInfo::exists(storeFile()));
+    }
     store->synchronize();
-    EXPECT_TRUE(
-        log.contains(QString("[Orrery:UserDefaults] Unable to open file for writing at path %1")
-                         .arg(storeFile())));
-    EXPECT_EQ(store->stringForKey("key"), "value");
-    store->synchronize();
-    EXPECT_FALSE(store->synchronizeWroteToDisk());
+    EXPECT_TRUE(store->synchronizeWroteToDisk());
+    EXPECT_EQ(savedContents().value("key").toString(), "value");
 }
 
-TEST_F(TWLUserDefaultsTest, KeysMoveOutOfTheApplicationSettings)
+TEST_F(TWLUserDefaultsTest, ChangeMadeWhileSavingIsSavedByTheNextSynchronize)
 {
-    {
-        QSettings settings = applicationSettings();
-        settings.setValue("com.tarnwell.iuuid", "OLD-ID");
-        settings.setValue("other", "kept elsewhere");
-        settings.setValue("second", "moved too");
+    // Enough contents that writing them takes a while.
+    auto store = openStore();
+    for (int i = 0; i < 2000; ++i)
+        store->setString(QString(100, QLatin1Char('x')), QString::number(i));
+    for (int round = 0; round < 20; ++round) {
+        store->setObject(round, "saving");
+        std::thread saver([&] { store->synchronize(); });
+        store->setObject(round, "changed");
+        saver.join();
+        store->synchronize();
+        EXPECT_EQ(savedContents().value("changed").toInt(), round);
     }
+}
+
+TEST_F(TWLUserDefaultsTest, KeysMoveOutOfTheApplicationsUserDefaults)
+{
+    const std::shared_ptr<UserDefaults> application = applicationDefaults();
+    application->setObject("OLD-ID", "com.tarnwell.iuuid");
+    application->setObject("kept elsewhere", "other");
+    application->setObject("moved too", "second");
+    application->synchronize();
+
     auto store = openStore();
     EXPECT_EQ(store->objectForKeyByMigratingFromNSUserDefaults("com.tarnwell.iuuid").toString(),
               "OLD-ID");
-    EXPECT_EQ(PropertyList::readFile(storeFile())->toMap().value("com.tarnwell.iuuid").toString(),
-              "OLD-ID");
-    EXPECT_FALSE(applicationSettings().contains("com.tarnwell.iuuid"));
+    EXPECT_EQ(savedContents().value("com.tarnwell.iuuid").toString(), "OLD-ID");
+    EXPECT_FALSE(application->objectForKey("com.tarnwell.iuuid").isValid());
     EXPECT_FALSE(store->objectForKeyByMigratingFromNSUserDefaults("absent").isValid());
 
     store->migrateFromNSUserDefaults({"second", "absent"});
     EXPECT_EQ(store->stringForKey("second"), "moved too");
-    EXPECT_FALSE(applicationSettings().contains("second"));
-    EXPECT_TRUE(applicationSettings().contains("other"));
+    EXPECT_EQ(savedContents().value("second").toString(), "moved too");
+    EXPECT_FALSE(application->objectForKey("second").isValid());
+    EXPECT_EQ(application->stringForKey("other"), "kept elsewhere");
+
+    // And they are gone from the application's file, not only from memory.
+    UserDefaults::resetStandardUserDefaults();
+    EXPECT_FALSE(applicationDefaults()->objectForKey("com.tarnwell.iuuid").isValid());
+    EXPECT_EQ(applicationDefaults()->stringForKey("other"), "kept elsewhere");
+}
+
+TEST_F(TWLUserDefaultsTest, MigratedKeyStaysInTheApplicationsUserDefaultsUntilSaved)
+{
+    applicationDefaults()->setObject("OLD-ID", "com.tarnwell.iuuid");
+    applicationDefaults()->setObject("moved too", "second");
+    {
+        const Obstacle obstacle(dir.filePath("support"));
+        auto store = openStore();
+        EXPECT_EQ(store->objectForKeyByMigratingFromNSUserDefaults("com.tarnwell.iuuid").toString(),
+                  "OLD-ID");
+        store->migrateFromNSUserDefaults({"second"});
+        EXPECT_EQ(store->stringForKey("second"), "moved too");
+    }
+    EXPECT_EQ(applicationDefaults()->stringForKey("com.tarnwell.iuuid"), "OLD-ID");
+    EXPECT_EQ(applicationDefaults()->stringForKey("second"), "moved too");
+
+    // The next launch, able to save, takes them over for good.
+    auto store = openStore();
+    EXPECT_EQ(store->objectForKeyByMigratingFromNSUserDefaults("com.tarnwell.iuuid").toString(),
+              "OLD-ID");
+    store->migrateFromNSUserDefaults({"second"});
+    EXPECT_EQ(savedContents().value("com.tarnwell.iuuid").toString(), "OLD-ID");
+    EXPECT_EQ(savedContents().value("second").toString(), "moved too");
+    EXPECT_FALSE(applicationDefaults()->objectForKey("com.tarnwell.iuuid").isValid());
+    EXPECT_FALSE(applicationDefaults()->objectForKey("second").isValid());
 }
 
 TEST(TWLUserDefaultsLocationTest, DirectoryIsBuiltFromBaseAndEscapedIdentifier)
@@ -154,4 +300,13 @@ TEST(TWLUserDefaultsLocationTest, DirectoryIsBuiltFromBaseAndEscapedIdentifier)
               "/data/com.example_app/com.tarnwell");
     EXPECT_EQ(TWLUserDefaults::generateDirectoryURLForBaseURL("/data", QString()),
               "/data/com.tarnwell");
+}
+
+TEST(TWLUserDefaultsLocationTest, StoreLivesUnderTheApplicationsIdentifierInTheDataFolder)
+{
+    QTemporaryDir data;
+    const EnvironmentOverride dataHome("XDG_DATA_HOME", data.path());
+    EXPECT_EQ(TWLUserDefaults::getEscapedAppBundleIdentifier(), "com.ferrowby.Quillmoor");
+    EXPECT_EQ(TWLUserDefaults::generateDirectoryURL(),
+              data.filePath("com.ferrowby.Quillmoor/com.tarnwell"));
 }

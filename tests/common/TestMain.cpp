@@ -1,3 +1,5 @@
+#include "support/NetworkThread.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -8,5 +10,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // Nothing of the network may run while static objects are destroyed.
+    NetworkThread::shutdown();
+    return status;
 }
