@@ -1,9 +1,9 @@
 #include "QMAboutWindowController.h"
 
-#include "CenterWindow.h"
-#include "HUDButtonCell.h"
 #include "RichTextResource.h"
 #include "analytics/Tally.h"
+#include "controls/CenterWindow.h"
+#include "controls/HUDButtonCell.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "ui_QMAboutWindow.h"

@@ -4,15 +4,15 @@
 #include "CDRWebViewContainer.h"
 #include "PageSchemeHandler.h"
 #include "UsageCounter.h"
+#include "controls/CenterWindow.h"
+#include "controls/HUDWindow.h"
+#include "controls/WhiteIntermProgIndicator.h"
 #include "conversion/CDR2SVG.h"
 #include "conversion/ConversionQueue.h"
 #include "conversion/TMPManager.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
-#include "shell/CenterWindow.h"
-#include "shell/HUDWindow.h"
-#include "shell/WhiteIntermProgIndicator.h"
 #include "ui_Document.h"
 
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "ViewerTestSupport.h"
 
+#include "controls/HUDWindow.h"
+#include "controls/WhiteIntermProgIndicator.h"
 #include "conversion/CDR2SVG.h"
 #include "foundation/Log.h"
-#include "shell/HUDWindow.h"
-#include "shell/WhiteIntermProgIndicator.h"
 #include "ui_Document.h"
 #include "viewer/CDRWebViewContainer.h"
 #include "viewer/Document.h"

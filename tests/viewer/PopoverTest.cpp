@@ -1,6 +1,6 @@
 #include "ViewerTestSupport.h"
 
-#include "shell/HUDWindow.h"
+#include "controls/HUDWindow.h"
 #include "ui_Document.h"
 #include "viewer/Document.h"
 #include "viewer/MyViewController.h"

@@ -2,8 +2,8 @@
 
 #include "analytics/TLYCustomEvent.h"
 #include "analytics/Tally.h"
+#include "controls/HUDWindow.h"
 #include "foundation/UserDefaults.h"
-#include "shell/HUDWindow.h"
 #include "ui_Document.h"
 #include "viewer/Document.h"
 #include "viewer/DocumentController.h"

@@ -1,9 +1,9 @@
-#include "shell/HUDButtonCell.h"
-#include "shell/HUDWindow.h"
-#include "shell/HUDWindowButtonCell.h"
-#include "shell/HUDWindowFrameView.h"
-#include "shell/QMShadowAdditions.h"
-#include "shell/QMTopView.h"
+#include "controls/HUDButtonCell.h"
+#include "controls/HUDWindow.h"
+#include "controls/HUDWindowButtonCell.h"
+#include "controls/HUDWindowFrameView.h"
+#include "controls/QMShadowAdditions.h"
+#include "controls/QMTopView.h"
 
 #include <QImage>
 #include <QLabel>
