@@ -1,3 +1,4 @@
+#include "conversion/ConversionQueue.h"
 #include "shell/AppDelegate.h"
 
 #include <QApplication>
@@ -5,11 +6,15 @@
 int main(int argc, char *argv[])
 {
     AppDelegate::prepareProcess();
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillmoor"));
-    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-    // Matches the installed desktop entry, for the window icon and grouping.
-    QApplication::setDesktopFileName(QStringLiteral("quillmoor"));
-    AppDelegate quillmoor;
-    return quillmoor.run(QApplication::arguments());
+    int status = 0;
+    {
+        QApplication application(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+        QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+        // Matches the installed desktop entry, for the window icon and grouping.
+        QApplication::setDesktopFileName(QStringLiteral("quillmoor"));
+        AppDelegate quillmoor;
+        status = quillmoor.run(QApplication::arguments());
+    }
+    exitAfterConversions(status);
 }

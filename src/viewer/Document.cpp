@@ -9,13 +9,11 @@
 #include "controls/WhiteIntermProgIndicator.h"
 #include "conversion/CDR2SVG.h"
 #include "conversion/ConversionQueue.h"
-#include "conversion/TMPManager.h"
+#include "conversion/TemporaryFiles.h"
 #include "foundation/Log.h"
-#include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
 #include "ui_Document.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
@@ -42,13 +40,10 @@ Document::Document(PageSchemeHandler &pages, std::shared_ptr<AlertPresenter> ale
 
 Document::~Document()
 {
-    stopObserving();
+    if (auto operation = m_loadOperation.lock())
+        operation->cancel();
     m_cdr2svgConvertor.reset();
-    const QList<QUrl> urls = tempURLs();
-    for (const QUrl &url : urls) {
-        systemLog(QStringLiteral("Removing file at URL: %1").arg(url.toString()));
-        QFile::remove(url.toLocalFile()); // a file already gone is no error here
-    }
+    m_tempFiles->removeAll();
     if (m_spinner)
         m_spinner->setSpinning(false);
     if (m_pageURL.isValid())
@@ -67,6 +62,8 @@ bool Document::readFromURL(const QUrl &url)
     auto operation = std::make_shared<CDRLoadOperation>();
     operation->setDocument(this);
     operation->setConvertor(m_cdr2svgConvertor);
+    operation->setTemporaryFiles(m_tempFiles);
+    m_loadOperation = operation;
     convertOperationQueue().addOperation(std::move(operation));
     return true;
 }
@@ -78,8 +75,7 @@ QString Document::displayName() const
 
 QList<QUrl> Document::tempURLs() const
 {
-    std::lock_guard lock(m_tempFiles->mutex);
-    return m_tempFiles->urls;
+    return m_tempFiles->urls();
 }
 
 CDRWebViewContainer *Document::webViewContainer() const
@@ -175,7 +171,8 @@ void Document::close()
     if (m_closed)
         return;
     m_closed = true;
-    stopObserving();
+    if (auto operation = m_loadOperation.lock())
+        operation->cancel();
     if (m_ui) {
         m_spinner->setSpinning(false);
         m_ui->loadingPanel->hide();
@@ -186,31 +183,15 @@ void Document::close()
 
 void Document::cdrLoadOperationWillStart(CDRLoadOperation *)
 {
-    NotificationCenter::defaultCenter().addObserver(
-        TMPManager::DidSaveFileNotification, nullptr, this,
-        [files = m_tempFiles](const Notification &n) { onFileSaved(*files, n); });
+    // The operation records the image files of the conversion in the list
+    // it shares with the document.
     emit conversionStarted();
-}
-
-void Document::onFileSaved(TemporaryFiles &files, const Notification &notification)
-{
-    const QUrl url = notification.userInfo.value(TMPManager::FilePathKey).toUrl();
-    if (url.isEmpty())
-        return;
-    std::lock_guard lock(files.mutex);
-    files.urls.append(url);
-}
-
-void Document::stopObserving()
-{
-    NotificationCenter::defaultCenter().removeObserver(this);
 }
 
 void Document::cdrLoadOperationDidFinish(CDRLoadOperation *operation)
 {
     hideLoadingPanel();
     showDocumentWindow();
-    stopObserving();
     emit conversionEnded(true);
     if (!m_ui || !operation->convertor())
         return;
@@ -223,7 +204,6 @@ void Document::cdrLoadOperationDidFinish(CDRLoadOperation *operation)
 void Document::cdrLoadOperationDidFailWithError(const Error &error)
 {
     hideLoadingPanel();
-    stopObserving();
     emit conversionEnded(false);
     // A failure without an error still has to tell the user something.
     m_alerts->presentError(error.isNull() ? Error::withDescription(Error::CocoaErrorDomain,

@@ -9,7 +9,6 @@
 #include <QUrl>
 
 #include <memory>
-#include <mutex>
 
 class AlertPresenter;
 class CDR2SVG;
@@ -19,9 +18,9 @@ class PageSchemeHandler;
 class QMainWindow;
 class QWebEngineLoadingInfo;
 class QWebEngineView;
+class TemporaryFiles;
 class UsageCounter;
 class WhiteIntermProgIndicator;
-struct Notification;
 namespace Ui {
 class Document;
 }
@@ -29,7 +28,8 @@ class Document;
 // One open drawing: converts the file in the background behind a loading
 // panel, then shows the pages in its window, or presents the error and
 // closes. Deletes the temporary image files of its conversion when it goes
-// away. It never edits or saves anything.
+// away; its conversion goes on removing those it writes after that. It never
+// edits or saves anything.
 class Document : public QObject, public CDRLoadOperationDelegate
 {
     Q_OBJECT
@@ -55,7 +55,9 @@ public:
     void showLoadingPanel();
     void hideLoadingPanel();
     void showDocumentWindow();
-    // Hides the windows and asks the owner to dispose of the document.
+    // Hides the windows and asks the owner to dispose of the document. A
+    // conversion still waiting in the queue is dropped; one that runs tells
+    // the document nothing more.
     void close();
     bool isClosed() const { return m_closed; }
 
@@ -105,14 +107,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct TemporaryFiles
-    {
-        std::mutex mutex;
-        QList<QUrl> urls;
-    };
-
-    static void onFileSaved(TemporaryFiles &files, const Notification &notification);
-    void stopObserving();
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void setMagnification(double magnification);
 
@@ -120,8 +114,9 @@ private:
     std::shared_ptr<AlertPresenter> m_alerts;
     QUrl m_fileURL;
     std::shared_ptr<CDR2SVG> m_cdr2svgConvertor;
-    // Shared with the notification handler, which may still be running on
-    // the conversion thread while the document goes away.
+    std::weak_ptr<CDRLoadOperation> m_loadOperation;
+    // Shared with the conversion, which may still be adding files to it
+    // after the document has gone.
     std::shared_ptr<TemporaryFiles> m_tempFiles;
     std::unique_ptr<Ui::Document> m_ui;
     std::unique_ptr<QMainWindow> m_window;

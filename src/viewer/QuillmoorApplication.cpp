@@ -4,8 +4,8 @@
 #include "DocumentController.h"
 #include "DocumentSnapshot.h"
 #include "PageSchemeHandler.h"
+#include "TerminationSignals.h"
 #include "conversion/ConversionQueue.h"
-#include "foundation/OperationQueue.h"
 #include "ui_Document.h"
 
 #include <QApplication>
@@ -24,11 +24,7 @@ QuillmoorApplication::QuillmoorApplication(QObject *parent)
             [this] { lastDocumentClosed(); });
 }
 
-QuillmoorApplication::~QuillmoorApplication()
-{
-    // Conversions that have not started are of no use any more.
-    conversionQueue().cancelAllOperations();
-}
+QuillmoorApplication::~QuillmoorApplication() = default;
 
 void QuillmoorApplication::prepareProcess()
 {
@@ -55,16 +51,27 @@ int QuillmoorApplication::run(const QStringList &arguments)
             std::fprintf(stderr, "quillmoor: --snapshot takes exactly one drawing\n");
             return 2;
         }
-        return runSnapshot(parser.value(snapshot), drawings.first());
+        const int status = runSnapshot(parser.value(snapshot), drawings.first());
+        applicationWillEnd();
+        return status;
     }
 
     // Documents decide themselves when the application ends; a loading
     // panel or an error box closing must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     QTimer::singleShot(0, this, [this, drawings] { applicationDidFinishLaunching(drawings); });
-    const int status = QApplication::exec();
-    m_controller->closeAllDocuments();
+    const int status = execUntilQuit();
+    applicationWillEnd();
     return status;
+}
+
+void QuillmoorApplication::applicationWillEnd()
+{
+    // The documents go now, each removing its image files; then conversion
+    // ends for good, without waiting for a conversion that still runs.
+    m_controller->closeAllDocuments();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    stopConversions();
 }
 
 int QuillmoorApplication::runSnapshot(const QString &outputPath, const QString &drawing)
@@ -73,6 +80,14 @@ int QuillmoorApplication::runSnapshot(const QString &outputPath, const QString &
     DocumentSnapshot snapshot(*m_controller, outputPath);
     connect(&snapshot, &DocumentSnapshot::finished, qApp, &QCoreApplication::exit);
     snapshot.start(drawing);
+    return execUntilQuit();
+}
+
+int QuillmoorApplication::execUntilQuit()
+{
+    // Asked to end by the system or from a terminal: quit as the user does.
+    TerminationSignals termination;
+    connect(&termination, &TerminationSignals::terminationRequested, qApp, &QCoreApplication::quit);
     return QApplication::exec();
 }
 

@@ -24,7 +24,9 @@ public:
     DocumentController &documentController() const { return *m_controller; }
 
     // Handles the command line ("quillmoor [DRAWING...]" or
-    // "quillmoor --snapshot OUT.png DRAWING") and runs the event loop.
+    // "quillmoor --snapshot OUT.png DRAWING") and runs the event loop. When
+    // it returns, the documents are gone and no conversion will write or
+    // report anything any more (see stopConversions()).
     int run(const QStringList &arguments);
 
 protected:
@@ -37,6 +39,8 @@ protected:
 
 private:
     int runSnapshot(const QString &outputPath, const QString &drawing);
+    int execUntilQuit();
+    void applicationWillEnd();
 
     std::unique_ptr<DocumentController> m_controller;
 };

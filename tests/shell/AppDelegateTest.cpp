@@ -1,11 +1,11 @@
 #include "ShellTestSupport.h"
 
+#include "controls/HUDButtonCell.h"
+#include "controls/HUDWindow.h"
 #include "foundation/Bundle.h"
 #include "foundation/UserDefaults.h"
 #include "sdk/Orrery.h"
 #include "shell/AppDelegate.h"
-#include "controls/HUDButtonCell.h"
-#include "controls/HUDWindow.h"
 #include "shell/QMAboutWindowController.h"
 #include "shell/QMLinkTable.h"
 #include "shell/ViewLayer.h"
@@ -283,6 +283,33 @@ TEST_F(AppDelegateTest, ChoosingASampleAgainConvertsItAfresh)
     EXPECT_TRUE(!first || first->isClosed());
     EXPECT_NE(documents.first(), first.data());
     EXPECT_TRUE(waitForPage(*documents.first()));
+}
+
+TEST_F(AppDelegateTest, ChoosingASampleAgainMidConversionLeavesNoImageFiles)
+{
+    // A sample with many images, chosen again while it is still converting.
+    TemporaryBundle folder({{QStringLiteral("CFBundleName"), QStringLiteral("Quillmoor")}});
+    QFile large(corpusDrawing(QStringLiteral("v23_2021_corolDrow_zakaz.cdr")));
+    ASSERT_TRUE(large.open(QIODevice::ReadOnly));
+    folder.addResource(QStringLiteral("Images/1009.cdr"), large.readAll());
+    const Bundle bundle(folder.path());
+    auto delegate = makeDelegate(bundle);
+    delegate->applicationDidFinishLaunching({});
+    QPointer<Document> first;
+    ImageFileWatch watch([&] {
+        first = delegate->documentController().documents().value(0);
+        delegate->load1009(nullptr);
+        deleteClosedDocuments();
+    });
+    delegate->load1009(nullptr);
+    ASSERT_TRUE(waitForConversions());
+    EXPECT_TRUE(first.isNull());
+    const QList<Document *> documents = delegate->documentController().documents();
+    ASSERT_EQ(documents.size(), 1);
+    ASSERT_TRUE(documents.first()->windowForSheet()->isVisible());
+    // Only the images of the copy on screen are left.
+    EXPECT_FALSE(documents.first()->tempURLs().isEmpty());
+    EXPECT_EQ(watch.remaining(), documents.first()->tempURLs());
 }
 
 TEST_F(AppDelegateTest, DrawingsOpenFromTheCommandLineAndWhenDropped)

@@ -1,3 +1,4 @@
+#include "conversion/ConversionQueue.h"
 #include "viewer/QuillmoorApplication.h"
 
 #include <QApplication>
@@ -13,7 +14,9 @@ extern "C" const char *__asan_default_options()
     return "detect_leaks=0";
 }
 
-int main(int argc, char *argv[])
+namespace {
+
+int runTests(int argc, char *argv[])
 {
     // Drawing tests need no screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -31,5 +34,16 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // A test may end while a conversion still runs; as at the end of the
+    // application, it must neither report nor write anything any more.
+    stopConversions();
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    exitAfterConversions(runTests(argc, argv));
 }
