@@ -5,12 +5,14 @@
 
 int main(int argc, char *argv[])
 {
+    QApplication::setApplicationName(QStringLiteral("Quillmoor"));
+    QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+    if (AppDelegate::answerWithoutDisplay(argc, argv))
+        return 0;
     AppDelegate::prepareProcess();
     int status = 0;
     {
         QApplication application(argc, argv);
-        QApplication::setApplicationName(QStringLiteral("Quillmoor"));
-        QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
         // Matches the installed desktop entry, for the window icon and grouping.
         QApplication::setDesktopFileName(QStringLiteral("quillmoor"));
         AppDelegate quillmoor;

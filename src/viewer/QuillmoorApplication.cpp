@@ -31,19 +31,53 @@ void QuillmoorApplication::prepareProcess()
     PageSchemeHandler::registerScheme();
 }
 
+namespace {
+
+const QCommandLineOption
+    SnapshotOption(QStringLiteral("snapshot"),
+                   QStringLiteral("Write a PNG picture of the drawing to <file> and exit."),
+                   QStringLiteral("file"));
+
+// The command line of the application: [DRAWING...] or --snapshot.
+void describeCommandLine(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Viewer for CorelDRAW drawings"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(SnapshotOption);
+    parser.addPositionalArgument(QStringLiteral("drawing"), QStringLiteral("Drawings to open."),
+                                 QStringLiteral("[DRAWING...]"));
+}
+
+} // namespace
+
+bool QuillmoorApplication::answerWithoutDisplay(int argc, char *argv[])
+{
+    // Parsed with a core application, which needs no display. Options of
+    // the window system (such as -platform) are unknown here and left for
+    // run() to take.
+    QCoreApplication core(argc, argv);
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    static_cast<void>(parser.parse(QCoreApplication::arguments()));
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return true;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return true;
+    }
+    return false;
+}
+
 int QuillmoorApplication::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Viewer for CorelDRAW drawings"));
-    parser.addHelpOption();
-    const QCommandLineOption snapshot(
-        QStringLiteral("snapshot"),
-        QStringLiteral("Write a PNG picture of the drawing to <file> and exit."),
-        QStringLiteral("file"));
-    parser.addOption(snapshot);
-    parser.addPositionalArgument(QStringLiteral("drawing"), QStringLiteral("Drawings to open."),
-                                 QStringLiteral("[DRAWING...]"));
+    describeCommandLine(parser);
     parser.process(arguments);
+    const QCommandLineOption &snapshot = SnapshotOption;
 
     const QStringList drawings = parser.positionalArguments();
     if (parser.isSet(snapshot)) {

@@ -20,6 +20,10 @@ public:
 
     // Must run before the application object exists.
     static void prepareProcess();
+    // Answers --help and --version, which need no display, before the
+    // application object (which needs one) exists; whether it did. The
+    // application's name and version must be set.
+    static bool answerWithoutDisplay(int argc, char *argv[]);
 
     DocumentController &documentController() const { return *m_controller; }
 

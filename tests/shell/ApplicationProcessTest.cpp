@@ -105,3 +105,28 @@ TEST(Quit, DuringAConversionIsPromptAndLeavesNoImageFiles)
     EXPECT_EQ(app.process.exitCode(), 0);
     EXPECT_EQ(app.temporaryFiles(), QStringList());
 }
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplay)
+{
+    for (const QString &option : {QStringLiteral("--help"), QStringLiteral("--version")}) {
+        SCOPED_TRACE(option.toStdString());
+        ApplicationProcess app;
+        QProcessEnvironment environment = app.process.processEnvironment();
+        for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(variable));
+        app.process.setProcessEnvironment(environment);
+        app.process.setProcessChannelMode(QProcess::SeparateChannels);
+        app.process.start(QStringLiteral(QUILLMOOR_EXECUTABLE), {option});
+        ASSERT_TRUE(app.process.waitForFinished(60000));
+        EXPECT_EQ(app.process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(app.process.exitCode(), 0);
+        const QString out = QString::fromLocal8Bit(app.process.readAllStandardOutput());
+        if (option == QStringLiteral("--help")) {
+            EXPECT_TRUE(out.startsWith(QStringLiteral("Usage: "))) << out.toStdString();
+            EXPECT_TRUE(out.contains(QStringLiteral("--snapshot <file>"))) << out.toStdString();
+            EXPECT_TRUE(out.contains(QStringLiteral("--version"))) << out.toStdString();
+        } else {
+            EXPECT_EQ(out, QStringLiteral("Quillmoor " PROJECT_VERSION "\n"));
+        }
+    }
+}
