@@ -37,6 +37,35 @@ namespace {
 // or button sends.
 const char *const SelectorProperty = "selector";
 
+// The sample drawings among the resources, with the command that opens each
+// and the title its menu item, button and window show.
+struct SampleDrawing
+{
+    QString selector;
+    QString resource;
+    QString title;
+};
+
+const QList<SampleDrawing> &sampleDrawings()
+{
+    static const QList<SampleDrawing> samples = {
+        {QStringLiteral("load1009"), QStringLiteral("Images/1009"),
+         QObject::tr("Pressure Tool Icon")},
+        {QStringLiteral("load1029"), QStringLiteral("Images/1029"), QObject::tr("Table Tool Icon")},
+        {QStringLiteral("load218413"), QStringLiteral("Images/218413"), QObject::tr("Shapes")},
+        {QStringLiteral("loadheart"), QStringLiteral("Images/heart"), QObject::tr("Heart Model")},
+    };
+    return samples;
+}
+
+QString sampleTitle(const QString &resource)
+{
+    for (const SampleDrawing &sample : sampleDrawings())
+        if (sample.resource == resource)
+            return sample.title;
+    return {};
+}
+
 std::unique_ptr<QMainWindow> loadLayout(Ui::MainMenu &ui)
 {
     auto window = std::make_unique<QMainWindow>();
@@ -108,6 +137,17 @@ void AppDelegate::awakeFromNib()
         defaults->setBool(!checked, ShouldRunFirstKey);
         defaults->synchronize();
     });
+
+    // Each sample is offered by its title; the menu underlines its first
+    // letter.
+    for (const SampleDrawing &sample : sampleDrawings()) {
+        for (QAction *action : m_window->findChildren<QAction *>())
+            if (action->property(SelectorProperty).toString() == sample.selector)
+                action->setText(QLatin1Char('&') + sample.title);
+        for (QAbstractButton *button : m_window->findChildren<QAbstractButton *>())
+            if (button->property(SelectorProperty).toString() == sample.selector)
+                button->setText(sample.title);
+    }
 
     connectCommands(m_window.get());
     connect(m_ui->openButton, &QAbstractButton::clicked, this, [this] { openInteractively(); });
@@ -375,6 +415,8 @@ void AppDelegate::loadSample(const QString &name)
     if (Document *open = documentController().documentForURL(QUrl::fromLocalFile(absolutePath)))
         open->close();
     Document *document = documentController().openDocument(absolutePath);
+    if (document)
+        document->setDisplayName(sampleTitle(name));
     systemLog(document ? QStringLiteral("(null)") : QStringLiteral("Could not open %1").arg(path));
 }
 

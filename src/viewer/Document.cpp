@@ -70,7 +70,17 @@ bool Document::readFromURL(const QUrl &url)
 
 QString Document::displayName() const
 {
-    return QFileInfo(m_fileURL.toLocalFile()).fileName();
+    return m_displayName.isEmpty() ? QFileInfo(m_fileURL.toLocalFile()).fileName() : m_displayName;
+}
+
+void Document::setDisplayName(const QString &name)
+{
+    m_displayName = name;
+    if (!m_ui)
+        return;
+    m_window->setWindowTitle(displayName());
+    m_ui->loadingPanel->setWindowTitle(displayName());
+    m_ui->loadingDocumentName->setText(displayName());
 }
 
 QList<QUrl> Document::tempURLs() const

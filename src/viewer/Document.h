@@ -62,7 +62,9 @@ public:
     bool isClosed() const { return m_closed; }
 
     QUrl fileURL() const { return m_fileURL; }
+    // The name the windows show: the file's name unless given another.
     QString displayName() const;
+    void setDisplayName(const QString &name);
     QList<QUrl> tempURLs() const;
     std::shared_ptr<CDR2SVG> cdr2svgConvertor() const { return m_cdr2svgConvertor; }
 
@@ -113,6 +115,7 @@ private:
     PageSchemeHandler &m_pages;
     std::shared_ptr<AlertPresenter> m_alerts;
     QUrl m_fileURL;
+    QString m_displayName;
     std::shared_ptr<CDR2SVG> m_cdr2svgConvertor;
     std::weak_ptr<CDRLoadOperation> m_loadOperation;
     // Shared with the conversion, which may still be adding files to it

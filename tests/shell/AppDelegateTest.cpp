@@ -9,6 +9,7 @@
 #include "shell/QMAboutWindowController.h"
 #include "shell/QMLinkTable.h"
 #include "shell/ViewLayer.h"
+#include "ui_Document.h"
 #include "ui_MainMenu.h"
 #include "viewer/Document.h"
 #include "viewer/DocumentController.h"
@@ -29,6 +30,8 @@
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -266,6 +269,34 @@ TEST_F(AppDelegateTest, EachSampleOpensAndDraws)
     }
     EXPECT_TRUE(alerts->alerts.isEmpty());
     EXPECT_TRUE(delegate->window()->isVisible()); // the last document closing ends nothing
+}
+
+TEST_F(AppDelegateTest, SamplesAreNamedByTheirTitlesInMenusButtonsAndWindows)
+{
+    auto delegate = makeDelegate();
+    delegate->applicationDidFinishLaunching({});
+    Ui::MainMenu *ui = delegate->ui();
+    const QList<std::tuple<QAction *, QAbstractButton *, QString>> samples = {
+        {ui->actionLoad1009, ui->sample1009Button, QStringLiteral("Pressure Tool Icon")},
+        {ui->actionLoad1029, ui->sample1029Button, QStringLiteral("Table Tool Icon")},
+        {ui->actionLoad218413, ui->sample218413Button, QStringLiteral("Shapes")},
+        {ui->actionLoadHeart, ui->sampleHeartButton, QStringLiteral("Heart Model")}};
+    for (const auto &[action, button, title] : samples) {
+        SCOPED_TRACE(title.toStdString());
+        // The menu shows the title, with one underlined access key.
+        EXPECT_EQ(QString(action->text()).remove(QLatin1Char('&')), title);
+        EXPECT_EQ(action->text().count(QLatin1Char('&')), 1);
+        EXPECT_EQ(button->text(), title);
+        action->trigger();
+        Document *document = delegate->documentController().documents().value(0);
+        ASSERT_NE(document, nullptr);
+        EXPECT_EQ(document->displayName(), title);
+        EXPECT_EQ(document->ui()->loadingDocumentName->text(), title);
+        ASSERT_TRUE(waitForPage(*document));
+        EXPECT_EQ(document->windowForSheet()->windowTitle(), title);
+        document->close();
+        deleteClosedDocuments();
+    }
 }
 
 TEST_F(AppDelegateTest, ChoosingASampleAgainConvertsItAfresh)
