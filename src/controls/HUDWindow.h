@@ -14,9 +14,12 @@ class HUDWindow : public QWidget
     Q_OBJECT
 public:
     explicit HUDWindow(QWidget *parent = nullptr);
+    // Gives the content view back to where it came from, if anywhere.
+    ~HUDWindow() override;
 
-    // The caller's view. A replaced view is detached and handed back to the
-    // caller's ownership.
+    // The caller's view. A view that is replaced, or still shown when the
+    // window goes, returns hidden to the parent it came from; one that came
+    // without a parent stays with the window, which owns it from then on.
     QWidget *contentView() const { return m_customContentView; }
     void setContentView(QWidget *view);
 
@@ -34,7 +37,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void returnContentView();
+
     QPointer<QWidget> m_customContentView;
+    QPointer<QWidget> m_contentHome;
     HUDWindowFrameView *m_frameView = nullptr;
     HUDWindowButtonCell *m_closeButton = nullptr;
 };
