@@ -28,6 +28,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -130,6 +131,7 @@ void AppDelegate::awakeFromNib()
     m_ui->openButton->setKeyEquivalent(QStringLiteral("\r"));
     m_ui->closeTourButton->setKeyEquivalent(QStringLiteral("\r"));
     m_ui->tourWindow->setContentView(m_ui->tourWindowContent);
+    new QShortcut(QKeySequence::Cancel, m_ui->tourWindow, m_ui->tourWindow, &QWidget::close);
     connect(m_ui->closeTourButton, &QAbstractButton::clicked, m_ui->tourWindow, &QWidget::close);
     // The check box is bound to the setting: checked means "do not show".
     connect(m_ui->dontButton, &QAbstractButton::toggled, this, [](bool checked) {
@@ -384,13 +386,13 @@ void AppDelegate::showTourWindow(QObject *)
     Tally::logCustomEventWithName(QStringLiteral("Open Introduction"), {});
 }
 
-void AppDelegate::showAboutWindow(QObject *)
+void AppDelegate::showAboutWindow(QObject *sender)
 {
     Tally::logCustomEventWithName(QStringLiteral("Open About Window"), {});
     QMAboutWindowController *controller = aboutWindowController();
     controller->setAppWebsiteURL(QMLinkTable::websiteURL());
     controller->setLegalStuffURL(QMLinkTable::legalURL());
-    controller->showWindow(nullptr);
+    controller->showWindow(sender);
 }
 
 void AppDelegate::shareUsingEmail(QObject *)

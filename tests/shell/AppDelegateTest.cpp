@@ -15,6 +15,7 @@
 #include "viewer/DocumentController.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -28,6 +29,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -200,6 +202,55 @@ TEST_F(AppDelegateTest, AboutCommandRecordsItsEventAndShowsTheWindowWithBothAddr
     EXPECT_EQ(about->appWebsiteURL(), QMLinkTable::websiteURL());
     EXPECT_EQ(about->legalStuffURL(), QMLinkTable::legalURL());
     EXPECT_EQ(delegate->aboutWindowController(), about); // made once
+}
+
+// The window the window system shows at a point of the screen, whatever Qt
+// thinks of the stacking.
+QWidget *windowOnTopAt(QPoint globalPoint)
+{
+    return QApplication::topLevelAt(globalPoint);
+}
+
+TEST_F(AppDelegateTest, AboutOpensInFrontOfTheWindowItWasChosenInAndEscapeClosesIt)
+{
+    auto delegate = makeDelegate();
+    UserDefaults::standardUserDefaults()->setBool(false, AppDelegate::ShouldRunFirstKey);
+    delegate->applicationDidFinishLaunching({});
+    QMainWindow *main = delegate->window();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+
+    // Asked for twice, the second time with the main window in front.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            main->raise();
+            main->activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == main; }));
+        }
+        delegate->ui()->actionShowAboutWindow->trigger();
+        QWidget *about = delegate->aboutWindowController()->window();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+        EXPECT_EQ(about->windowHandle()->transientParent(), main->windowHandle());
+        // Both windows are centred: the middle of the About window is
+        // where both lie, and there it is the one seen.
+        const QPoint middle = about->mapToGlobal(about->rect().center());
+        ASSERT_TRUE(main->frameGeometry().contains(middle));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return windowOnTopAt(middle) == about; }));
+        if (round == 0) {
+            QTest::keyClick(about, Qt::Key_Escape);
+            EXPECT_FALSE(about->isVisible());
+        }
+    }
+}
+
+TEST_F(AppDelegateTest, EscapeClosesTheTour)
+{
+    auto delegate = makeDelegate();
+    delegate->applicationDidFinishLaunching({});
+    HUDWindow *tour = delegate->tourWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tour));
+    QTest::keyClick(tour, Qt::Key_Escape);
+    EXPECT_FALSE(tour->isVisible());
 }
 
 TEST_F(AppDelegateTest, PanelsShowTheirViewsOnceWithRoundedAndSquareCorners)
