@@ -11,12 +11,6 @@ HUDWindow::HUDWindow(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
-HUDWindow::~HUDWindow()
-{
-    if (m_contentHome)
-        returnContentView();
-}
-
 void HUDWindow::returnContentView()
 {
     if (!m_customContentView)

@@ -14,12 +14,10 @@ class HUDWindow : public QWidget
     Q_OBJECT
 public:
     explicit HUDWindow(QWidget *parent = nullptr);
-    // Gives the content view back to where it came from, if anywhere.
-    ~HUDWindow() override;
 
-    // The caller's view. A view that is replaced, or still shown when the
-    // window goes, returns hidden to the parent it came from; one that came
-    // without a parent stays with the window, which owns it from then on.
+    // The caller's view, owned by the window while it is shown. A replaced
+    // view returns hidden to the parent it came from; one that came without
+    // a parent stays with the window, which owns it from then on.
     QWidget *contentView() const { return m_customContentView; }
     void setContentView(QWidget *view);
 
