@@ -291,7 +291,11 @@ void AppDelegate::documentOpened(Document *document)
             const QList<QAction *> fileItems = fileMenu->actions();
             QAction *before = fileItems.size() > 1 ? fileItems.at(1) : nullptr;
             fileMenu->insertAction(before, m_ui->menuOpenSample->menuAction());
-            fileMenu->insertAction(before, m_ui->actionShare);
+            // Its own Share item, so that the menu opens in this window.
+            auto *share = new QAction(m_ui->actionShare->text(), documentWindow);
+            connect(share, &QAction::triggered, this,
+                    [this, documentWindow] { shareUsingEmail(documentWindow); });
+            fileMenu->insertAction(before, share);
         }
     }
     auto *helpMenu = new QMenu(m_ui->menuHelp->title(), documentWindow);
@@ -395,11 +399,21 @@ void AppDelegate::showAboutWindow(QObject *sender)
     controller->showWindow(sender);
 }
 
-void AppDelegate::shareUsingEmail(QObject *)
+void AppDelegate::shareUsingEmail(QObject *sender)
 {
     QTextBrowser *text = m_ui->textVersion;
     m_sharingServicePicker = std::make_unique<SharingServicePicker>(
         SharingService::Item{text->toPlainText(), text->toHtml()});
+    // Chosen in another window (a document's): the menu opens there, below
+    // that window's File menu, where the command was.
+    auto *origin = qobject_cast<QWidget *>(sender);
+    auto *window = origin ? qobject_cast<QMainWindow *>(origin->window()) : nullptr;
+    if (window && window != m_window.get() && !window->menuBar()->actions().isEmpty()) {
+        QMenuBar *bar = window->menuBar();
+        m_sharingServicePicker->showRelativeToRect(bar->actionGeometry(bar->actions().first()), bar,
+                                                   SharingServicePicker::Edge::MinY);
+        return;
+    }
     QAbstractButton *anchor = m_ui->chooseServiceButton;
     m_sharingServicePicker->showRelativeToRect(anchor->rect(), anchor,
                                                SharingServicePicker::Edge::MaxY);
