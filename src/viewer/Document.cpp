@@ -118,8 +118,7 @@ void Document::makeWindowControllers()
 
     CDRWebViewContainer *container = m_ui->webViewContainer;
     container->setWebView(m_ui->webView);
-    connect(container, &CDRWebViewContainer::documentViewChanged, this,
-            &Document::pageLoadFinished);
+    connect(container, &CDRWebViewContainer::documentViewChanged, this, &Document::onPageLoaded);
     connect(m_ui->webView->page(), &QWebEnginePage::loadingChanged, this,
             &Document::onLoadingChanged);
 
@@ -160,11 +159,16 @@ void Document::showLoadingPanel()
 
 void Document::hideLoadingPanel()
 {
-    if (m_ui) {
-        m_spinner->setSpinning(false);
-        m_ui->loadingPanel->hide();
-    }
+    closeLoadingPanel();
     emit loadingPanelHidden();
+}
+
+void Document::closeLoadingPanel()
+{
+    if (!m_ui)
+        return;
+    m_spinner->setSpinning(false);
+    m_ui->loadingPanel->hide();
 }
 
 void Document::showDocumentWindow()
@@ -183,11 +187,10 @@ void Document::close()
     m_closed = true;
     if (auto operation = m_loadOperation.lock())
         operation->cancel();
-    if (m_ui) {
-        m_spinner->setSpinning(false);
-        m_ui->loadingPanel->hide();
+    m_showWhenDrawn = false;
+    closeLoadingPanel();
+    if (m_window)
         m_window->hide();
-    }
     emit closed(this);
 }
 
@@ -200,15 +203,33 @@ void Document::cdrLoadOperationWillStart(CDRLoadOperation *)
 
 void Document::cdrLoadOperationDidFinish(CDRLoadOperation *operation)
 {
-    hideLoadingPanel();
-    showDocumentWindow();
-    emit conversionEnded(true);
-    if (!m_ui || !operation->convertor())
+    if (!m_ui || !operation->convertor()) {
+        hideLoadingPanel();
+        showDocumentWindow();
+        emit conversionEnded(true);
         return;
+    }
+    // The load attempt is over, and counts now; but the web view takes a
+    // while to draw a large drawing (longer still when it starts for the
+    // first time), so the loading panel stays, and the document window
+    // waits, until the pages are drawn or have failed to load.
+    emit loadingPanelHidden();
+    m_showWhenDrawn = true;
+    emit conversionEnded(true);
     if (m_pageURL.isValid())
         m_pages.withdraw(m_pageURL);
     m_pageURL = m_pages.publish(operation->convertor()->svgData());
     m_ui->webView->load(m_pageURL);
+}
+
+void Document::onPageLoaded(bool ok)
+{
+    if (m_showWhenDrawn) {
+        m_showWhenDrawn = false;
+        closeLoadingPanel();
+        showDocumentWindow();
+    }
+    emit pageLoadFinished(ok);
 }
 
 void Document::cdrLoadOperationDidFailWithError(const Error &error)

@@ -94,8 +94,10 @@ signals:
     // Hooks, each connected directly so that it runs at the stated moment:
     // the windows are prepared (the document window still hidden)...
     void windowsPrepared();
-    // ...the loading panel has closed after a load attempt, successful or
-    // not, before the document window appears or the error is presented.
+    // ...a load attempt has ended, successful or not, before the document
+    // window appears or the error is presented. After a failure the loading
+    // panel has closed; after a conversion it stays until the pages are
+    // drawn.
     void loadingPanelHidden();
 
     void conversionStarted();
@@ -109,6 +111,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void closeLoadingPanel();
+    void onPageLoaded(bool ok);
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void setMagnification(double magnification);
 
@@ -127,6 +131,9 @@ private:
     QUrl m_pageURL;
     float m_zoom = 0.0f;
     bool m_closed = false;
+    // Converted: the window shows, and the loading panel goes, once the
+    // pages are drawn.
+    bool m_showWhenDrawn = false;
     // Last, so that it goes while the window it works on still exists.
     std::unique_ptr<UsageCounter> m_usageCounter;
 };

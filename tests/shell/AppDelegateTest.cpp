@@ -13,9 +13,11 @@
 #include "ui_MainMenu.h"
 #include "viewer/Document.h"
 #include "viewer/DocumentController.h"
+#include "viewer/UsageCounter.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QColor>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -388,7 +390,8 @@ TEST_F(AppDelegateTest, ChoosingASampleAgainMidConversionLeavesNoImageFiles)
     EXPECT_TRUE(first.isNull());
     const QList<Document *> documents = delegate->documentController().documents();
     ASSERT_EQ(documents.size(), 1);
-    ASSERT_TRUE(documents.first()->windowForSheet()->isVisible());
+    QWidget *shown = documents.first()->windowForSheet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown->isVisible(); }, 120000));
     // Only the images of the copy on screen are left.
     EXPECT_FALSE(documents.first()->tempURLs().isEmpty());
     EXPECT_EQ(watch.remaining(), documents.first()->tempURLs());
@@ -434,6 +437,49 @@ TEST_F(AppDelegateTest, DrawingsOpenFromTheCommandLineAndWhenDropped)
     // Files that are not drawings open nothing.
     EXPECT_FALSE(drop(delegate->window(), QStringLiteral(QUILLMOOR_CORPUS_DIR "/README.md")));
     EXPECT_EQ(delegate->documentController().documents().size(), 3);
+}
+
+TEST_F(AppDelegateTest, LoadingPanelShowsForADrawingFromTheCommandLineUntilItIsDrawn)
+{
+    auto delegate = makeDelegate();
+    UserDefaults::standardUserDefaults()->setBool(false, AppDelegate::ShouldRunFirstKey);
+    bool onScreen = false;
+    // Looked at on the screen while the conversion is held at its first
+    // image, as the user would see it.
+    ImageFileWatch watch([&] {
+        HUDWindow *panel = delegate->documentController().documents().value(0)->ui()->loadingPanel;
+        onScreen = QTest::qWaitFor([&] {
+            if (!panel->isVisible() || !panel->windowHandle() ||
+                !panel->windowHandle()->isExposed())
+                return false;
+            const QRect frame = panel->frameGeometry();
+            const QImage screen = panel->screen()->grabWindow(0).toImage();
+            return qGray(screen.pixel(frame.center() + QPoint(0, frame.height() / 4))) < 80;
+        });
+    });
+    delegate->applicationDidFinishLaunching(
+        {corpusDrawing(QStringLiteral("x7_models-heart_part1.cdr"))});
+    Document *document = delegate->documentController().documents().value(0);
+    ASSERT_NE(document, nullptr);
+    // The conversion is over long before the web view has drawn the pages:
+    // until then the panel stays, and no blank window comes up.
+    bool panelAtConversionEnd = false, windowAtConversionEnd = true;
+    QObject::connect(document, &Document::conversionEnded, [&] {
+        panelAtConversionEnd = document->ui()->loadingPanel->isVisible();
+        windowAtConversionEnd = document->windowForSheet()->isVisible();
+    });
+    bool panelAtPage = true, windowAtPage = false;
+    QObject::connect(document, &Document::pageLoadFinished, [&] {
+        panelAtPage = document->ui()->loadingPanel->isVisible();
+        windowAtPage = document->windowForSheet()->isVisible();
+    });
+    ASSERT_TRUE(waitForPage(*document));
+    EXPECT_TRUE(onScreen);
+    EXPECT_TRUE(panelAtConversionEnd);
+    EXPECT_FALSE(windowAtConversionEnd);
+    EXPECT_FALSE(panelAtPage);
+    EXPECT_TRUE(windowAtPage);
+    EXPECT_EQ(document->usageCounter()->totalConvertedFiles(), 1);
 }
 
 TEST_F(AppDelegateTest, DocumentWindowsCarryTheApplicationCommands)

@@ -187,7 +187,7 @@ TEST(Document, ClosedBeforeItsConversionStartsIsNotConverted)
     waiting = controller.openDocument(drawing("files/v20_2018_corolDrow_AAAAA.cdr"));
     ASSERT_TRUE(waitForConversions());
     EXPECT_TRUE(waiting.isNull());
-    ASSERT_TRUE(first->windowForSheet()->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->windowForSheet()->isVisible(); }, 120000));
     // Nothing was written for the closed document; the shown one keeps its
     // images until it closes.
     EXPECT_EQ(watch.files(), first->tempURLs());
