@@ -19,6 +19,7 @@
 #include <QWebEnginePage>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 const QString WebViewErrorDomain = QStringLiteral("QuillmoorWebViewErrorDomain");
@@ -119,6 +120,7 @@ void Document::makeWindowControllers()
     CDRWebViewContainer *container = m_ui->webViewContainer;
     container->setWebView(m_ui->webView);
     connect(container, &CDRWebViewContainer::documentViewChanged, this, &Document::onPageLoaded);
+    connect(container, &CDRWebViewContainer::wheelZoomRequested, this, &Document::wheelZoom);
     connect(m_ui->webView->page(), &QWebEnginePage::loadingChanged, this,
             &Document::onLoadingChanged);
 
@@ -266,10 +268,10 @@ void Document::onLoadingChanged(const QWebEngineLoadingInfo &info)
     }
 }
 
-void Document::setMagnification(double magnification)
+void Document::setMagnification(double magnification, std::optional<QPointF> anchor)
 {
     if (m_ui)
-        m_ui->webViewContainer->setMagnification(magnification);
+        m_ui->webViewContainer->setMagnification(magnification, anchor);
 }
 
 void Document::scaleSliderAction()
@@ -282,15 +284,25 @@ void Document::scaleSliderAction()
 
 void Document::zoomIn()
 {
-    m_zoom += 0.5f;
-    setMagnification(std::pow(4.0, double(m_zoom)));
-    systemLog(QString::asprintf("zoom: %f", double(m_zoom)));
+    zoomBy(0.5f, std::nullopt);
 }
 
 void Document::zoomOut()
 {
-    m_zoom -= 0.5f;
-    setMagnification(std::pow(4.0, double(m_zoom)));
+    zoomBy(-0.5f, std::nullopt);
+}
+
+void Document::wheelZoom(int steps, const QPointF &at)
+{
+    // Each notch is one zoom command, about the point under the pointer.
+    for (int i = 0; i < std::abs(steps); ++i)
+        zoomBy(steps > 0 ? 0.5f : -0.5f, at);
+}
+
+void Document::zoomBy(float change, std::optional<QPointF> anchor)
+{
+    m_zoom += change;
+    setMagnification(std::pow(4.0, double(m_zoom)), anchor);
     systemLog(QString::asprintf("zoom: %f", double(m_zoom)));
 }
 

@@ -5,10 +5,12 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QPointer>
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 class AlertPresenter;
 class CDR2SVG;
@@ -85,10 +87,13 @@ public:
     void cdrLoadOperationDidFailWithError(const Error &error) override;
 
 public slots:
+    // The zoom commands keep the middle of the view in place.
     void scaleSliderAction();
     void zoomIn();
     void zoomOut();
     void zoomToFit();
+    // Ctrl and the wheel: zoom commands about the point under the pointer.
+    void wheelZoom(int steps, const QPointF &at);
 
 signals:
     // Hooks, each connected directly so that it runs at the stated moment:
@@ -114,7 +119,8 @@ private:
     void closeLoadingPanel();
     void onPageLoaded(bool ok);
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
-    void setMagnification(double magnification);
+    void setMagnification(double magnification, std::optional<QPointF> anchor = {});
+    void zoomBy(float change, std::optional<QPointF> anchor);
 
     PageSchemeHandler &m_pages;
     std::shared_ptr<AlertPresenter> m_alerts;
