@@ -1,3 +1,4 @@
+#include "conversion/ConversionQueue.h"
 #include "shell/AppDelegate.h"
 #include "support/NetworkThread.h"
 
@@ -5,15 +6,20 @@
 
 int main(int argc, char *argv[])
 {
-    AppDelegate::prepareProcess();
-    QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillmoor"));
     QApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
-    // Matches the installed desktop entry, for the window icon and grouping.
-    QApplication::setDesktopFileName(QStringLiteral("quillmoor"));
-    AppDelegate quillmoor;
-    const int status = quillmoor.run(QApplication::arguments());
-    // Nothing of the network may run while static objects are destroyed.
-    NetworkThread::shutdown();
-    return status;
+    if (AppDelegate::answerWithoutDisplay(argc, argv))
+        return 0;
+    AppDelegate::prepareProcess();
+    int status = 0;
+    {
+        QApplication application(argc, argv);
+        // Matches the installed desktop entry, for the window icon and grouping.
+        QApplication::setDesktopFileName(QStringLiteral("quillmoor"));
+        AppDelegate quillmoor;
+        status = quillmoor.run(QApplication::arguments());
+        // Nothing of the network may run while static objects are destroyed.
+        NetworkThread::shutdown();
+    }
+    exitAfterConversions(status);
 }

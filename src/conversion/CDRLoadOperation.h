@@ -10,6 +10,7 @@
 
 class CDR2SVG;
 class CDRLoadOperation;
+class TemporaryFiles;
 
 // What a load operation tells its document, always on the main thread while
 // the conversion thread waits.
@@ -25,24 +26,34 @@ public:
 
 // Runs one conversion on the conversion queue and reports its start and its
 // outcome to the document. The document is a QObject implementing
-// CDRLoadOperationDelegate; if it is destroyed meanwhile, its callbacks are
-// skipped.
+// CDRLoadOperationDelegate; once it is destroyed, or has cancelled the
+// operation, it is told nothing more. A cancelled operation that has not
+// started never runs; one that runs cannot be interrupted.
+//
+// Every image file the conversion writes goes into the operation's list of
+// temporary files, which the document shares: the list outlives the document,
+// so files written after it went away are still removed.
 class CDRLoadOperation : public Operation
 {
 public:
-    CDRLoadOperation() = default;
+    CDRLoadOperation();
 
     QObject *document() const { return m_document; }
     void setDocument(QObject *document) { m_document = document; }
     const std::shared_ptr<CDR2SVG> &convertor() const { return m_convertor; }
     void setConvertor(std::shared_ptr<CDR2SVG> convertor) { m_convertor = std::move(convertor); }
+    const std::shared_ptr<TemporaryFiles> &temporaryFiles() const { return m_temporaryFiles; }
+    void setTemporaryFiles(std::shared_ptr<TemporaryFiles> files);
 
 protected:
     void main() override;
 
 private:
-    void notifyDocument(const std::function<void(CDRLoadOperationDelegate *)> &call);
+    bool convert(Error *error);
+    // Whether the document was there to be told.
+    bool notifyDocument(const std::function<void(CDRLoadOperationDelegate *)> &call);
 
     QPointer<QObject> m_document;
     std::shared_ptr<CDR2SVG> m_convertor;
+    std::shared_ptr<TemporaryFiles> m_temporaryFiles;
 };

@@ -5,18 +5,22 @@
 #include "foundation/Uuid.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <QUrl>
 
 TMPManager &TMPManager::instance()
 {
-    static TMPManager manager;
-    return manager;
+    static TMPManager *const manager = new TMPManager;
+    return *manager;
 }
 
 std::string TMPManager::save(const unsigned char *bytes, std::size_t length)
 {
+    std::unique_lock lock(m_mutex);
+    if (m_closed)
+        return {};
     // Qt falls back to the working directory when the temporary directory
     // is missing; images must never land there.
     const QString directory = QDir::tempPath();
@@ -37,10 +41,8 @@ std::string TMPManager::save(const unsigned char *bytes, std::size_t length)
         return {};
     }
     file.setAutoRemove(false);
-    {
-        std::lock_guard lock(m_mutex);
-        m_paths.insert(path);
-    }
+    m_paths.insert(path);
+    lock.unlock();
 
     const QUrl url = QUrl::fromLocalFile(path);
     NotificationCenter::defaultCenter().post(DidSaveFileNotification, nullptr,
@@ -52,4 +54,21 @@ QSet<QString> TMPManager::savedPaths() const
 {
     std::lock_guard lock(m_mutex);
     return m_paths;
+}
+
+void TMPManager::close()
+{
+    std::lock_guard lock(m_mutex);
+    m_closed = true;
+    for (const QString &path : std::as_const(m_paths)) {
+        if (QFile::remove(path))
+            systemLog(QStringLiteral("Removing file at URL: %1")
+                          .arg(QUrl::fromLocalFile(path).toString()));
+    }
+}
+
+bool TMPManager::isClosed() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_closed;
 }

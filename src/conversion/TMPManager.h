@@ -8,7 +8,9 @@
 
 // The process-wide store of drawn images: each image becomes a file in the
 // temporary directory, announced to whoever converts the drawing so that it
-// can delete the file later. The store itself never deletes anything.
+// can delete the file later. The store deletes nothing itself until the
+// process ends (close()). It is never destroyed, so that a conversion still
+// running at exit can always reach it.
 class TMPManager
 {
 public:
@@ -20,14 +22,25 @@ public:
     static TMPManager &instance();
 
     // Writes the bytes to a new "<UUID>.bmp" file, posts the notification on
-    // the calling thread and returns the file URL text; empty on failure.
+    // the calling thread and returns the file URL text; empty on failure and
+    // once the store is closed.
     std::string save(const unsigned char *bytes, std::size_t length);
 
     QSet<QString> savedPaths() const;
 
+    // For the end of the process: waits for a save in progress, removes
+    // every file saved so far that is still there, and refuses every later
+    // save, so that a conversion that outlives the application leaves
+    // nothing behind.
+    void close();
+    bool isClosed() const;
+
 private:
     TMPManager() = default;
 
+    // Held for the whole of a save, so that close() never finds one half
+    // done.
     mutable std::mutex m_mutex;
     QSet<QString> m_paths;
+    bool m_closed = false;
 };

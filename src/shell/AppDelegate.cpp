@@ -1,9 +1,6 @@
 #include "AppDelegate.h"
 
-#include "CenterWindow.h"
 #include "DrawingDropHandler.h"
-#include "HUDButtonCell.h"
-#include "HUDWindow.h"
 #include "MessageBoxAlertRunner.h"
 #include "QMAboutWindowController.h"
 #include "QMLinkTable.h"
@@ -13,6 +10,9 @@
 #include "ViewLayer.h"
 #include "analytics/Tally.h"
 #include "analytics/TallyKit.h"
+#include "controls/CenterWindow.h"
+#include "controls/HUDButtonCell.h"
+#include "controls/HUDWindow.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "foundation/NamedException.h"
@@ -28,6 +28,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -36,6 +37,35 @@ namespace {
 // The dynamic property by which the layout names the command a menu item
 // or button sends.
 const char *const SelectorProperty = "selector";
+
+// The sample drawings among the resources, with the command that opens each
+// and the title its menu item, button and window show.
+struct SampleDrawing
+{
+    QString selector;
+    QString resource;
+    QString title;
+};
+
+const QList<SampleDrawing> &sampleDrawings()
+{
+    static const QList<SampleDrawing> samples = {
+        {QStringLiteral("load1009"), QStringLiteral("Images/1009"),
+         QObject::tr("Pressure Tool Icon")},
+        {QStringLiteral("load1029"), QStringLiteral("Images/1029"), QObject::tr("Table Tool Icon")},
+        {QStringLiteral("load218413"), QStringLiteral("Images/218413"), QObject::tr("Shapes")},
+        {QStringLiteral("loadheart"), QStringLiteral("Images/heart"), QObject::tr("Heart Model")},
+    };
+    return samples;
+}
+
+QString sampleTitle(const QString &resource)
+{
+    for (const SampleDrawing &sample : sampleDrawings())
+        if (sample.resource == resource)
+            return sample.title;
+    return {};
+}
 
 std::unique_ptr<QMainWindow> loadLayout(Ui::MainMenu &ui)
 {
@@ -101,6 +131,7 @@ void AppDelegate::awakeFromNib()
     m_ui->openButton->setKeyEquivalent(QStringLiteral("\r"));
     m_ui->closeTourButton->setKeyEquivalent(QStringLiteral("\r"));
     m_ui->tourWindow->setContentView(m_ui->tourWindowContent);
+    new QShortcut(QKeySequence::Cancel, m_ui->tourWindow, m_ui->tourWindow, &QWidget::close);
     connect(m_ui->closeTourButton, &QAbstractButton::clicked, m_ui->tourWindow, &QWidget::close);
     // The check box is bound to the setting: checked means "do not show".
     connect(m_ui->dontButton, &QAbstractButton::toggled, this, [](bool checked) {
@@ -108,6 +139,17 @@ void AppDelegate::awakeFromNib()
         defaults->setBool(!checked, ShouldRunFirstKey);
         defaults->synchronize();
     });
+
+    // Each sample is offered by its title; the menu underlines its first
+    // letter.
+    for (const SampleDrawing &sample : sampleDrawings()) {
+        for (QAction *action : m_window->findChildren<QAction *>())
+            if (action->property(SelectorProperty).toString() == sample.selector)
+                action->setText(QLatin1Char('&') + sample.title);
+        for (QAbstractButton *button : m_window->findChildren<QAbstractButton *>())
+            if (button->property(SelectorProperty).toString() == sample.selector)
+                button->setText(sample.title);
+    }
 
     connectCommands(m_window.get());
     connect(m_ui->openButton, &QAbstractButton::clicked, this, [this] { openInteractively(); });
@@ -249,7 +291,11 @@ void AppDelegate::documentOpened(Document *document)
             const QList<QAction *> fileItems = fileMenu->actions();
             QAction *before = fileItems.size() > 1 ? fileItems.at(1) : nullptr;
             fileMenu->insertAction(before, m_ui->menuOpenSample->menuAction());
-            fileMenu->insertAction(before, m_ui->actionShare);
+            // Its own Share item, so that the menu opens in this window.
+            auto *share = new QAction(m_ui->actionShare->text(), documentWindow);
+            connect(share, &QAction::triggered, this,
+                    [this, documentWindow] { shareUsingEmail(documentWindow); });
+            fileMenu->insertAction(before, share);
         }
     }
     auto *helpMenu = new QMenu(m_ui->menuHelp->title(), documentWindow);
@@ -344,20 +390,30 @@ void AppDelegate::showTourWindow(QObject *)
     Tally::logCustomEventWithName(QStringLiteral("Open Introduction"), {});
 }
 
-void AppDelegate::showAboutWindow(QObject *)
+void AppDelegate::showAboutWindow(QObject *sender)
 {
     Tally::logCustomEventWithName(QStringLiteral("Open About Window"), {});
     QMAboutWindowController *controller = aboutWindowController();
     controller->setAppWebsiteURL(QMLinkTable::websiteURL());
     controller->setLegalStuffURL(QMLinkTable::legalURL());
-    controller->showWindow(nullptr);
+    controller->showWindow(sender);
 }
 
-void AppDelegate::shareUsingEmail(QObject *)
+void AppDelegate::shareUsingEmail(QObject *sender)
 {
     QTextBrowser *text = m_ui->textVersion;
     m_sharingServicePicker = std::make_unique<SharingServicePicker>(
         SharingService::Item{text->toPlainText(), text->toHtml()});
+    // Chosen in another window (a document's): the menu opens there, below
+    // that window's File menu, where the command was.
+    auto *origin = qobject_cast<QWidget *>(sender);
+    auto *window = origin ? qobject_cast<QMainWindow *>(origin->window()) : nullptr;
+    if (window && window != m_window.get() && !window->menuBar()->actions().isEmpty()) {
+        QMenuBar *bar = window->menuBar();
+        m_sharingServicePicker->showRelativeToRect(bar->actionGeometry(bar->actions().first()), bar,
+                                                   SharingServicePicker::Edge::MinY);
+        return;
+    }
     QAbstractButton *anchor = m_ui->chooseServiceButton;
     m_sharingServicePicker->showRelativeToRect(anchor->rect(), anchor,
                                                SharingServicePicker::Edge::MaxY);
@@ -375,6 +431,8 @@ void AppDelegate::loadSample(const QString &name)
     if (Document *open = documentController().documentForURL(QUrl::fromLocalFile(absolutePath)))
         open->close();
     Document *document = documentController().openDocument(absolutePath);
+    if (document)
+        document->setDisplayName(sampleTitle(name));
     systemLog(document ? QStringLiteral("(null)") : QStringLiteral("Could not open %1").arg(path));
 }
 

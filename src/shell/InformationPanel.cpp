@@ -54,8 +54,11 @@ void InformationPanel::showView(QWidget *view)
         return;
     if (m_activeView) {
         m_activeView->hide();
-        m_activeView->setParent(nullptr);
+        m_activeView->setParent(m_activeViewHome ? m_activeViewHome.data()
+                                                 : m_placeHolderView.data());
     }
+    QWidget *home = view->parentWidget();
+    m_activeViewHome = home == m_placeHolderView ? nullptr : home;
     view->setParent(m_placeHolderView);
     view->setGeometry(m_placeHolderView->rect());
     // One follower per view, for the container it is in now.

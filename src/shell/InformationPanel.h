@@ -21,13 +21,15 @@ public:
     QWidget *activeView() const { return m_activeView; }
 
     // Shows the view filling the container, replacing the current one.
-    // Showing the current view again changes nothing. A replaced view is
-    // detached and handed back to its owner.
+    // Showing the current view again changes nothing. A replaced view
+    // returns hidden to the parent it came from; one that came without a
+    // parent stays, hidden, in the container, which owns it from then on.
     void showView(QWidget *view);
 
 private:
     QPointer<QWidget> m_placeHolderView;
     QPointer<QWidget> m_activeView;
+    QPointer<QWidget> m_activeViewHome;
     QColor m_background;
     QColor m_border;
 };

@@ -1,17 +1,20 @@
 #include "QMAboutWindowController.h"
 
-#include "CenterWindow.h"
-#include "HUDButtonCell.h"
 #include "RichTextResource.h"
 #include "analytics/Tally.h"
+#include "controls/CenterWindow.h"
+#include "controls/HUDButtonCell.h"
 #include "foundation/Bundle.h"
 #include "foundation/Log.h"
 #include "ui_QMAboutWindow.h"
 #include "viewer/UrlOpener.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QIcon>
+#include <QShortcut>
 #include <QTextBrowser>
+#include <QWindow>
 
 QMAboutWindowController::QMAboutWindowController(QObject *parent)
     : QMAboutWindowController(Bundle::mainBundle(), parent)
@@ -40,6 +43,7 @@ void QMAboutWindowController::loadWindow()
     m_panel = std::make_unique<InformationPanel>(m_ui->placeHolderView, InformationPanel::White,
                                                  InformationPanel::Grey);
     m_ui->visitWebsiteButton->setKeyEquivalent(QStringLiteral("\r"));
+    new QShortcut(QKeySequence::Cancel, m_window.get(), m_window.get(), &QWidget::close);
     // The information view waits outside the layout until it is shown.
     m_ui->infoView->hide();
     connect(m_ui->visitWebsiteButton, &QAbstractButton::clicked, this,
@@ -103,9 +107,18 @@ QAbstractButton *QMAboutWindowController::visitWebsiteButton() const
     return m_ui ? m_ui->visitWebsiteButton : nullptr;
 }
 
-void QMAboutWindowController::showWindow(QObject *)
+void QMAboutWindowController::showWindow(QObject *sender)
 {
     QWidget *aboutWindow = window();
+    // The window it was asked for from keeps it in front of itself, even
+    // where the window manager would leave a new window behind the active
+    // one.
+    auto *origin = qobject_cast<QWidget *>(sender);
+    QWidget *owner = origin ? origin->window() : QApplication::activeWindow();
+    if (owner && owner != aboutWindow) {
+        aboutWindow->winId(); // the native window, to be owned
+        aboutWindow->windowHandle()->setTransientParent(owner->windowHandle());
+    }
     aboutWindow->show();
     aboutWindow->raise();
     aboutWindow->activateWindow();

@@ -60,7 +60,9 @@ public:
     QWidget *activeView() const { return m_panel ? m_panel->activeView() : nullptr; }
 
 public slots:
-    // Shows the window centred and in front, with the information view.
+    // Shows the window centred and in front, with the information view,
+    // owned by the window of the sender (a widget), else by the active
+    // window, so that it stays in front of it. Escape closes it.
     void showWindow(QObject *sender = nullptr);
     void visitWebsite(QObject *sender = nullptr);
     void visitLegalStuff(QObject *sender = nullptr);

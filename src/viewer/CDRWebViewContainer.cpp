@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <QWheelEvent>
 
 namespace {
 
@@ -74,7 +75,7 @@ void CDRWebViewContainer::onLoadFinished(bool ok)
     emit documentViewChanged(ok);
 }
 
-void CDRWebViewContainer::setMagnification(double magnification)
+void CDRWebViewContainer::setMagnification(double magnification, std::optional<QPointF> anchor)
 {
     if (!m_hasDocumentView || !m_webView)
         return;
@@ -83,14 +84,20 @@ void CDRWebViewContainer::setMagnification(double magnification)
     m_magnification = current * double(factor);
     // The zoom goes on the root element rather than on the page's own zoom
     // factor, which the engine caps; the scroll position is scaled with it
-    // so that the visible top-left point of the drawing stays in place.
+    // so that the point of the drawing at the anchor stays in place.
     const QString script =
-        QStringLiteral("(function(m, f) {"
-                       " var root = document.documentElement; if (!root) return null;"
-                       " var x = window.scrollX, y = window.scrollY;"
-                       " root.style.zoom = m; window.scrollTo(x * f, y * f);"
-                       " return %3; })(%1, %2)")
-            .arg(number(m_magnification), number(factor), QLatin1String(MetricsScript));
+        QStringLiteral(
+            "(function(m, f, ax, ay) {"
+            " var root = document.documentElement; if (!root) return null;"
+            " if (ax === null) {"
+            "  ax = window.visualViewport.width / 2; ay = window.visualViewport.height / 2; }"
+            " var x = window.scrollX, y = window.scrollY;"
+            " root.style.zoom = m; window.scrollTo((x + ax) * f - ax, (y + ay) * f - ay);"
+            " return %5; })(%1, %2, %3, %4)")
+            .arg(number(m_magnification), number(factor),
+                 anchor ? number(anchor->x()) : QStringLiteral("null"),
+                 anchor ? number(anchor->y()) : QStringLiteral("null"),
+                 QLatin1String(MetricsScript));
     QPointer<CDRWebViewContainer> self(this);
     m_webView->page()->runJavaScript(script, [self](const QVariant &metrics) {
         if (self)
@@ -189,6 +196,8 @@ bool CDRWebViewContainer::eventFilter(QObject *watched, QEvent *event)
         return false;
     case QEvent::ContextMenu:
         return true;
+    case QEvent::Wheel:
+        return filterWheelEvent(watched, event);
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::MouseButtonRelease:
@@ -197,6 +206,22 @@ bool CDRWebViewContainer::eventFilter(QObject *watched, QEvent *event)
     default:
         return false;
     }
+}
+
+bool CDRWebViewContainer::filterWheelEvent(QObject *watched, QEvent *event)
+{
+    auto *wheel = static_cast<QWheelEvent *>(event);
+    if (!(wheel->modifiers() & Qt::ControlModifier) || !m_webView)
+        return false;
+    // One step per notch; finer wheels and touchpads add up to notches.
+    m_wheelZoomRemainder += wheel->angleDelta().y();
+    const int steps = m_wheelZoomRemainder / QWheelEvent::DefaultDeltasPerStep;
+    m_wheelZoomRemainder -= steps * QWheelEvent::DefaultDeltasPerStep;
+    if (steps != 0) {
+        auto *target = static_cast<QWidget *>(watched);
+        emit wheelZoomRequested(steps, target->mapTo(m_webView, wheel->position()));
+    }
+    return true;
 }
 
 bool CDRWebViewContainer::filterMouseEvent(QEvent *event)

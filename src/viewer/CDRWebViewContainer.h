@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class QWebEngineView;
 
@@ -28,9 +29,10 @@ public:
 
     // How much larger than its natural size the page is drawn; 1 at first.
     double magnification() const { return m_magnification; }
-    // Scales the page to the magnification, keeping the point at the
-    // visible top-left corner in place. Nothing changes without a page.
-    void setMagnification(double magnification);
+    // Scales the page to the magnification, keeping the point of the page
+    // that lies at `anchor` (in the web view's pixels; by default the middle
+    // of the visible part) where it is. Nothing changes without a page.
+    void setMagnification(double magnification, std::optional<QPointF> anchor = {});
     // Reads back the magnification the page is really drawn with.
     void readPageMagnification(std::function<void(double)> callback) const;
 
@@ -57,6 +59,10 @@ signals:
     // A page finished loading (ok) or failed, and the container knows
     // whether it has a document view.
     void documentViewChanged(bool present);
+    // The user turned the wheel with Ctrl held over the page: whole steps,
+    // positive to magnify, about the point under the pointer (in the web
+    // view's pixels). The page's own zoom never sees these.
+    void wheelZoomRequested(int steps, const QPointF &at);
     void pageMetricsChanged();
 
 protected:
@@ -68,6 +74,7 @@ private:
     void refreshPageMetrics();
     void takePageMetrics(const QVariant &metrics);
     bool filterMouseEvent(QEvent *event);
+    bool filterWheelEvent(QObject *watched, QEvent *event);
 
     QPointer<QWebEngineView> m_webView;
     bool m_hasDocumentView = false;
@@ -77,4 +84,7 @@ private:
     bool m_dragging = false;
     bool m_scrollerGrab = false;
     QSizeF m_scrollerThickness;
+    // Wheel turns with Ctrl not yet amounting to a whole step (eighths of a
+    // degree, as wheels report them).
+    int m_wheelZoomRemainder = 0;
 };

@@ -4,23 +4,22 @@
 #include "CDRWebViewContainer.h"
 #include "PageSchemeHandler.h"
 #include "UsageCounter.h"
+#include "controls/CenterWindow.h"
+#include "controls/HUDWindow.h"
+#include "controls/WhiteIntermProgIndicator.h"
 #include "conversion/CDR2SVG.h"
 #include "conversion/ConversionQueue.h"
-#include "conversion/TMPManager.h"
+#include "conversion/TemporaryFiles.h"
 #include "foundation/Log.h"
-#include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
-#include "shell/CenterWindow.h"
-#include "shell/HUDWindow.h"
-#include "shell/WhiteIntermProgIndicator.h"
 #include "ui_Document.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 const QString WebViewErrorDomain = QStringLiteral("QuillmoorWebViewErrorDomain");
@@ -42,13 +41,10 @@ Document::Document(PageSchemeHandler &pages, std::shared_ptr<AlertPresenter> ale
 
 Document::~Document()
 {
-    stopObserving();
+    if (auto operation = m_loadOperation.lock())
+        operation->cancel();
     m_cdr2svgConvertor.reset();
-    const QList<QUrl> urls = tempURLs();
-    for (const QUrl &url : urls) {
-        systemLog(QStringLiteral("Removing file at URL: %1").arg(url.toString()));
-        QFile::remove(url.toLocalFile()); // a file already gone is no error here
-    }
+    m_tempFiles->removeAll();
     if (m_spinner)
         m_spinner->setSpinning(false);
     if (m_pageURL.isValid())
@@ -67,19 +63,30 @@ bool Document::readFromURL(const QUrl &url)
     auto operation = std::make_shared<CDRLoadOperation>();
     operation->setDocument(this);
     operation->setConvertor(m_cdr2svgConvertor);
+    operation->setTemporaryFiles(m_tempFiles);
+    m_loadOperation = operation;
     convertOperationQueue().addOperation(std::move(operation));
     return true;
 }
 
 QString Document::displayName() const
 {
-    return QFileInfo(m_fileURL.toLocalFile()).fileName();
+    return m_displayName.isEmpty() ? QFileInfo(m_fileURL.toLocalFile()).fileName() : m_displayName;
+}
+
+void Document::setDisplayName(const QString &name)
+{
+    m_displayName = name;
+    if (!m_ui)
+        return;
+    m_window->setWindowTitle(displayName());
+    m_ui->loadingPanel->setWindowTitle(displayName());
+    m_ui->loadingDocumentName->setText(displayName());
 }
 
 QList<QUrl> Document::tempURLs() const
 {
-    std::lock_guard lock(m_tempFiles->mutex);
-    return m_tempFiles->urls;
+    return m_tempFiles->urls();
 }
 
 CDRWebViewContainer *Document::webViewContainer() const
@@ -112,8 +119,8 @@ void Document::makeWindowControllers()
 
     CDRWebViewContainer *container = m_ui->webViewContainer;
     container->setWebView(m_ui->webView);
-    connect(container, &CDRWebViewContainer::documentViewChanged, this,
-            &Document::pageLoadFinished);
+    connect(container, &CDRWebViewContainer::documentViewChanged, this, &Document::onPageLoaded);
+    connect(container, &CDRWebViewContainer::wheelZoomRequested, this, &Document::wheelZoom);
     connect(m_ui->webView->page(), &QWebEnginePage::loadingChanged, this,
             &Document::onLoadingChanged);
 
@@ -154,11 +161,16 @@ void Document::showLoadingPanel()
 
 void Document::hideLoadingPanel()
 {
-    if (m_ui) {
-        m_spinner->setSpinning(false);
-        m_ui->loadingPanel->hide();
-    }
+    closeLoadingPanel();
     emit loadingPanelHidden();
+}
+
+void Document::closeLoadingPanel()
+{
+    if (!m_ui)
+        return;
+    m_spinner->setSpinning(false);
+    m_ui->loadingPanel->hide();
 }
 
 void Document::showDocumentWindow()
@@ -175,55 +187,56 @@ void Document::close()
     if (m_closed)
         return;
     m_closed = true;
-    stopObserving();
-    if (m_ui) {
-        m_spinner->setSpinning(false);
-        m_ui->loadingPanel->hide();
+    if (auto operation = m_loadOperation.lock())
+        operation->cancel();
+    m_showWhenDrawn = false;
+    closeLoadingPanel();
+    if (m_window)
         m_window->hide();
-    }
     emit closed(this);
 }
 
 void Document::cdrLoadOperationWillStart(CDRLoadOperation *)
 {
-    NotificationCenter::defaultCenter().addObserver(
-        TMPManager::DidSaveFileNotification, nullptr, this,
-        [files = m_tempFiles](const Notification &n) { onFileSaved(*files, n); });
+    // The operation records the image files of the conversion in the list
+    // it shares with the document.
     emit conversionStarted();
-}
-
-void Document::onFileSaved(TemporaryFiles &files, const Notification &notification)
-{
-    const QUrl url = notification.userInfo.value(TMPManager::FilePathKey).toUrl();
-    if (url.isEmpty())
-        return;
-    std::lock_guard lock(files.mutex);
-    files.urls.append(url);
-}
-
-void Document::stopObserving()
-{
-    NotificationCenter::defaultCenter().removeObserver(this);
 }
 
 void Document::cdrLoadOperationDidFinish(CDRLoadOperation *operation)
 {
-    hideLoadingPanel();
-    showDocumentWindow();
-    stopObserving();
-    emit conversionEnded(true);
-    if (!m_ui || !operation->convertor())
+    if (!m_ui || !operation->convertor()) {
+        hideLoadingPanel();
+        showDocumentWindow();
+        emit conversionEnded(true);
         return;
+    }
+    // The load attempt is over, and counts now; but the web view takes a
+    // while to draw a large drawing (longer still when it starts for the
+    // first time), so the loading panel stays, and the document window
+    // waits, until the pages are drawn or have failed to load.
+    emit loadingPanelHidden();
+    m_showWhenDrawn = true;
+    emit conversionEnded(true);
     if (m_pageURL.isValid())
         m_pages.withdraw(m_pageURL);
     m_pageURL = m_pages.publish(operation->convertor()->svgData());
     m_ui->webView->load(m_pageURL);
 }
 
+void Document::onPageLoaded(bool ok)
+{
+    if (m_showWhenDrawn) {
+        m_showWhenDrawn = false;
+        closeLoadingPanel();
+        showDocumentWindow();
+    }
+    emit pageLoadFinished(ok);
+}
+
 void Document::cdrLoadOperationDidFailWithError(const Error &error)
 {
     hideLoadingPanel();
-    stopObserving();
     emit conversionEnded(false);
     // A failure without an error still has to tell the user something.
     m_alerts->presentError(error.isNull() ? Error::withDescription(Error::CocoaErrorDomain,
@@ -255,10 +268,10 @@ void Document::onLoadingChanged(const QWebEngineLoadingInfo &info)
     }
 }
 
-void Document::setMagnification(double magnification)
+void Document::setMagnification(double magnification, std::optional<QPointF> anchor)
 {
     if (m_ui)
-        m_ui->webViewContainer->setMagnification(magnification);
+        m_ui->webViewContainer->setMagnification(magnification, anchor);
 }
 
 void Document::scaleSliderAction()
@@ -271,15 +284,25 @@ void Document::scaleSliderAction()
 
 void Document::zoomIn()
 {
-    m_zoom += 0.5f;
-    setMagnification(std::pow(4.0, double(m_zoom)));
-    systemLog(QString::asprintf("zoom: %f", double(m_zoom)));
+    zoomBy(0.5f, std::nullopt);
 }
 
 void Document::zoomOut()
 {
-    m_zoom -= 0.5f;
-    setMagnification(std::pow(4.0, double(m_zoom)));
+    zoomBy(-0.5f, std::nullopt);
+}
+
+void Document::wheelZoom(int steps, const QPointF &at)
+{
+    // Each notch is one zoom command, about the point under the pointer.
+    for (int i = 0; i < std::abs(steps); ++i)
+        zoomBy(steps > 0 ? 0.5f : -0.5f, at);
+}
+
+void Document::zoomBy(float change, std::optional<QPointF> anchor)
+{
+    m_zoom += change;
+    setMagnification(std::pow(4.0, double(m_zoom)), anchor);
     systemLog(QString::asprintf("zoom: %f", double(m_zoom)));
 }
 

@@ -5,11 +5,12 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointF>
 #include <QPointer>
 #include <QUrl>
 
 #include <memory>
-#include <mutex>
+#include <optional>
 
 class AlertPresenter;
 class CDR2SVG;
@@ -19,9 +20,9 @@ class PageSchemeHandler;
 class QMainWindow;
 class QWebEngineLoadingInfo;
 class QWebEngineView;
+class TemporaryFiles;
 class UsageCounter;
 class WhiteIntermProgIndicator;
-struct Notification;
 namespace Ui {
 class Document;
 }
@@ -29,7 +30,8 @@ class Document;
 // One open drawing: converts the file in the background behind a loading
 // panel, then shows the pages in its window, or presents the error and
 // closes. Deletes the temporary image files of its conversion when it goes
-// away. It never edits or saves anything.
+// away; its conversion goes on removing those it writes after that. It never
+// edits or saves anything.
 class Document : public QObject, public CDRLoadOperationDelegate
 {
     Q_OBJECT
@@ -55,12 +57,16 @@ public:
     void showLoadingPanel();
     void hideLoadingPanel();
     void showDocumentWindow();
-    // Hides the windows and asks the owner to dispose of the document.
+    // Hides the windows and asks the owner to dispose of the document. A
+    // conversion still waiting in the queue is dropped; one that runs tells
+    // the document nothing more.
     void close();
     bool isClosed() const { return m_closed; }
 
     QUrl fileURL() const { return m_fileURL; }
+    // The name the windows show: the file's name unless given another.
     QString displayName() const;
+    void setDisplayName(const QString &name);
     QList<QUrl> tempURLs() const;
     std::shared_ptr<CDR2SVG> cdr2svgConvertor() const { return m_cdr2svgConvertor; }
 
@@ -81,17 +87,22 @@ public:
     void cdrLoadOperationDidFailWithError(const Error &error) override;
 
 public slots:
+    // The zoom commands keep the middle of the view in place.
     void scaleSliderAction();
     void zoomIn();
     void zoomOut();
     void zoomToFit();
+    // Ctrl and the wheel: zoom commands about the point under the pointer.
+    void wheelZoom(int steps, const QPointF &at);
 
 signals:
     // Hooks, each connected directly so that it runs at the stated moment:
     // the windows are prepared (the document window still hidden)...
     void windowsPrepared();
-    // ...the loading panel has closed after a load attempt, successful or
-    // not, before the document window appears or the error is presented.
+    // ...a load attempt has ended, successful or not, before the document
+    // window appears or the error is presented. After a failure the loading
+    // panel has closed; after a conversion it stays until the pages are
+    // drawn.
     void loadingPanelHidden();
 
     void conversionStarted();
@@ -105,23 +116,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct TemporaryFiles
-    {
-        std::mutex mutex;
-        QList<QUrl> urls;
-    };
-
-    static void onFileSaved(TemporaryFiles &files, const Notification &notification);
-    void stopObserving();
+    void closeLoadingPanel();
+    void onPageLoaded(bool ok);
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
-    void setMagnification(double magnification);
+    void setMagnification(double magnification, std::optional<QPointF> anchor = {});
+    void zoomBy(float change, std::optional<QPointF> anchor);
 
     PageSchemeHandler &m_pages;
     std::shared_ptr<AlertPresenter> m_alerts;
     QUrl m_fileURL;
+    QString m_displayName;
     std::shared_ptr<CDR2SVG> m_cdr2svgConvertor;
-    // Shared with the notification handler, which may still be running on
-    // the conversion thread while the document goes away.
+    std::weak_ptr<CDRLoadOperation> m_loadOperation;
+    // Shared with the conversion, which may still be adding files to it
+    // after the document has gone.
     std::shared_ptr<TemporaryFiles> m_tempFiles;
     std::unique_ptr<Ui::Document> m_ui;
     std::unique_ptr<QMainWindow> m_window;
@@ -129,6 +137,9 @@ private:
     QUrl m_pageURL;
     float m_zoom = 0.0f;
     bool m_closed = false;
+    // Converted: the window shows, and the loading panel goes, once the
+    // pages are drawn.
+    bool m_showWhenDrawn = false;
     // Last, so that it goes while the window it works on still exists.
     std::unique_ptr<UsageCounter> m_usageCounter;
 };

@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -77,8 +79,11 @@ void Popover::showRelativeToRect(const QRect &rect, QWidget *view, Edge preferre
         move(placement(QRect(view->mapToGlobal(rect.topLeft()), rect.size()), preferredEdge));
         return;
     }
-    const Qt::WindowFlags kind = m_behavior == Behavior::Transient ? Qt::Popup : Qt::Tool;
-    setWindowFlags(kind | Qt::FramelessWindowHint);
+    // A tool window that never takes the keyboard: the window it belongs to
+    // keeps it, shortcuts included. A transient popover closes itself when
+    // the user works elsewhere (see eventFilter()).
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+    setAttribute(Qt::WA_ShowWithoutActivating);
     adjustSize();
     move(placement(QRect(view->mapToGlobal(rect.topLeft()), rect.size()), preferredEdge));
 
@@ -86,6 +91,11 @@ void Popover::showRelativeToRect(const QRect &rect, QWidget *view, Edge preferre
         m_delegate->popoverWillShow(this);
     m_shown = true;
     m_closing = false;
+    // The tooltip of the button that asked for the popover would otherwise
+    // linger over it.
+    QToolTip::hideText();
+    if (m_behavior == Behavior::Transient)
+        qApp->installEventFilter(this);
     if (m_animates) {
         setWindowOpacity(0.0);
         auto *fade = new QPropertyAnimation(this, "windowOpacity", this);
@@ -219,9 +229,36 @@ void Popover::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+bool Popover::eventFilter(QObject *watched, QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonPress: {
+        // A press anywhere but on the popover closes it, and goes on to
+        // where it was meant for.
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() != this)
+            close();
+        return false;
+    }
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            close();
+            return true;
+        }
+        return false;
+    case QEvent::ApplicationDeactivate:
+        close();
+        return false;
+    default:
+        return false;
+    }
+}
+
 void Popover::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    qApp->removeEventFilter(this);
     if (!m_shown || event->spontaneous())
         return;
     announceClosing();

@@ -6,10 +6,11 @@
 class PopoverDelegate;
 class QVBoxLayout;
 
-// A small frame of content shown next to the control that asked for it.
-// A transient popover is a popup: it closes as soon as the user works
-// elsewhere. The user can drag a popover off into the delegate's detachable
-// window.
+// A small frame of content shown next to the control that asked for it. It
+// never takes the keyboard from the window it belongs to. A transient
+// popover closes as soon as the user works elsewhere: a press outside it,
+// Escape, or another application. The user can drag a popover off into the
+// delegate's detachable window.
 class Popover : public QWidget
 {
     Q_OBJECT
@@ -67,6 +68,7 @@ public:
     static constexpr int Gap = 4;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;

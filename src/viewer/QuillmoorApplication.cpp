@@ -4,8 +4,8 @@
 #include "DocumentController.h"
 #include "DocumentSnapshot.h"
 #include "PageSchemeHandler.h"
+#include "TerminationSignals.h"
 #include "conversion/ConversionQueue.h"
-#include "foundation/OperationQueue.h"
 #include "ui_Document.h"
 
 #include <QApplication>
@@ -24,30 +24,60 @@ QuillmoorApplication::QuillmoorApplication(QObject *parent)
             [this] { lastDocumentClosed(); });
 }
 
-QuillmoorApplication::~QuillmoorApplication()
-{
-    // Conversions that have not started are of no use any more.
-    conversionQueue().cancelAllOperations();
-}
+QuillmoorApplication::~QuillmoorApplication() = default;
 
 void QuillmoorApplication::prepareProcess()
 {
     PageSchemeHandler::registerScheme();
 }
 
+namespace {
+
+const QCommandLineOption
+    SnapshotOption(QStringLiteral("snapshot"),
+                   QStringLiteral("Write a PNG picture of the drawing to <file> and exit."),
+                   QStringLiteral("file"));
+
+// The command line of the application: [DRAWING...] or --snapshot.
+void describeCommandLine(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Viewer for CorelDRAW drawings"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(SnapshotOption);
+    parser.addPositionalArgument(QStringLiteral("drawing"), QStringLiteral("Drawings to open."),
+                                 QStringLiteral("[DRAWING...]"));
+}
+
+} // namespace
+
+bool QuillmoorApplication::answerWithoutDisplay(int argc, char *argv[])
+{
+    // Parsed with a core application, which needs no display. Options of
+    // the window system (such as -platform) are unknown here and left for
+    // run() to take.
+    QCoreApplication core(argc, argv);
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    static_cast<void>(parser.parse(QCoreApplication::arguments()));
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return true;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return true;
+    }
+    return false;
+}
+
 int QuillmoorApplication::run(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Viewer for CorelDRAW drawings"));
-    parser.addHelpOption();
-    const QCommandLineOption snapshot(
-        QStringLiteral("snapshot"),
-        QStringLiteral("Write a PNG picture of the drawing to <file> and exit."),
-        QStringLiteral("file"));
-    parser.addOption(snapshot);
-    parser.addPositionalArgument(QStringLiteral("drawing"), QStringLiteral("Drawings to open."),
-                                 QStringLiteral("[DRAWING...]"));
+    describeCommandLine(parser);
     parser.process(arguments);
+    const QCommandLineOption &snapshot = SnapshotOption;
 
     const QStringList drawings = parser.positionalArguments();
     if (parser.isSet(snapshot)) {
@@ -55,16 +85,27 @@ int QuillmoorApplication::run(const QStringList &arguments)
             std::fprintf(stderr, "quillmoor: --snapshot takes exactly one drawing\n");
             return 2;
         }
-        return runSnapshot(parser.value(snapshot), drawings.first());
+        const int status = runSnapshot(parser.value(snapshot), drawings.first());
+        applicationWillEnd();
+        return status;
     }
 
     // Documents decide themselves when the application ends; a loading
     // panel or an error box closing must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
     QTimer::singleShot(0, this, [this, drawings] { applicationDidFinishLaunching(drawings); });
-    const int status = QApplication::exec();
-    m_controller->closeAllDocuments();
+    const int status = execUntilQuit();
+    applicationWillEnd();
     return status;
+}
+
+void QuillmoorApplication::applicationWillEnd()
+{
+    // The documents go now, each removing its image files; then conversion
+    // ends for good, without waiting for a conversion that still runs.
+    m_controller->closeAllDocuments();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    stopConversions();
 }
 
 int QuillmoorApplication::runSnapshot(const QString &outputPath, const QString &drawing)
@@ -73,6 +114,14 @@ int QuillmoorApplication::runSnapshot(const QString &outputPath, const QString &
     DocumentSnapshot snapshot(*m_controller, outputPath);
     connect(&snapshot, &DocumentSnapshot::finished, qApp, &QCoreApplication::exit);
     snapshot.start(drawing);
+    return execUntilQuit();
+}
+
+int QuillmoorApplication::execUntilQuit()
+{
+    // Asked to end by the system or from a terminal: quit as the user does.
+    TerminationSignals termination;
+    connect(&termination, &TerminationSignals::terminationRequested, qApp, &QCoreApplication::quit);
     return QApplication::exec();
 }
 

@@ -20,11 +20,17 @@ public:
 
     // Must run before the application object exists.
     static void prepareProcess();
+    // Answers --help and --version, which need no display, before the
+    // application object (which needs one) exists; whether it did. The
+    // application's name and version must be set.
+    static bool answerWithoutDisplay(int argc, char *argv[]);
 
     DocumentController &documentController() const { return *m_controller; }
 
     // Handles the command line ("quillmoor [DRAWING...]" or
-    // "quillmoor --snapshot OUT.png DRAWING") and runs the event loop.
+    // "quillmoor --snapshot OUT.png DRAWING") and runs the event loop. When
+    // it returns, the documents are gone and no conversion will write or
+    // report anything any more (see stopConversions()).
     int run(const QStringList &arguments);
 
 protected:
@@ -37,6 +43,8 @@ protected:
 
 private:
     int runSnapshot(const QString &outputPath, const QString &drawing);
+    int execUntilQuit();
+    void applicationWillEnd();
 
     std::unique_ptr<DocumentController> m_controller;
 };

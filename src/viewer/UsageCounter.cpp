@@ -5,10 +5,10 @@
 #include "Popover.h"
 #include "UrlOpener.h"
 #include "analytics/Tally.h"
+#include "controls/CenterWindow.h"
+#include "controls/HUDWindow.h"
 #include "foundation/Bundle.h"
 #include "foundation/UserDefaults.h"
-#include "shell/CenterWindow.h"
-#include "shell/HUDWindow.h"
 #include "ui_Document.h"
 
 #include <QAbstractButton>

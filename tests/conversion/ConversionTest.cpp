@@ -4,6 +4,7 @@
 #include "conversion/CDRLoadOperation.h"
 #include "conversion/ConversionQueue.h"
 #include "conversion/TMPManager.h"
+#include "conversion/TemporaryFiles.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
 
@@ -263,4 +264,35 @@ TEST(LoadOperationTest, DocumentsAreConvertedOneAfterTheOtherOnTheMainThread)
     conversionQueue().addOperation(orphan);
     waitFor(orphan);
     EXPECT_TRUE(journal.isEmpty());
+}
+
+TEST(LoadOperationTest, ImagesOfAnOperationWithoutDocumentAreRemoved)
+{
+    // Nobody takes the outcome, so the operation removes what it wrote.
+    auto operation = loadOperation(nullptr, drawing("v23_2021_corolDrow_zakaz.cdr"));
+    operation->start();
+    ASSERT_TRUE(operation->isFinished());
+    EXPECT_TRUE(operation->temporaryFiles()->urls().isEmpty());
+    int left = 0;
+    for (const QString &path : TMPManager::instance().savedPaths())
+        left += QFile::exists(path) ? 1 : 0;
+    EXPECT_EQ(left, 0);
+}
+
+// Closing the store ends it for the process, so this runs in a child.
+TEST(TMPManagerDeathTest, ClosedStoreRemovesItsFilesAndWritesNoMore)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const unsigned char image[] = {'B', 'M', 1, 2, 3};
+    EXPECT_EXIT(
+        {
+            TMPManager &store = TMPManager::instance();
+            const QUrl before(QString::fromStdString(store.save(image, sizeof image)));
+            const bool written = QFile::exists(before.toLocalFile());
+            store.close();
+            const bool removed = !QFile::exists(before.toLocalFile());
+            const bool refused = store.save(image, sizeof image).empty();
+            std::exit(written && removed && refused && store.isClosed() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }

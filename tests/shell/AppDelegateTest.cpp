@@ -1,19 +1,23 @@
 #include "ShellTestSupport.h"
 
+#include "controls/HUDButtonCell.h"
+#include "controls/HUDWindow.h"
 #include "foundation/Bundle.h"
 #include "foundation/UserDefaults.h"
 #include "sdk/Orrery.h"
 #include "shell/AppDelegate.h"
-#include "shell/HUDButtonCell.h"
-#include "shell/HUDWindow.h"
 #include "shell/QMAboutWindowController.h"
 #include "shell/QMLinkTable.h"
 #include "shell/ViewLayer.h"
+#include "ui_Document.h"
 #include "ui_MainMenu.h"
 #include "viewer/Document.h"
 #include "viewer/DocumentController.h"
+#include "viewer/UsageCounter.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QColor>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -27,8 +31,11 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -199,6 +206,55 @@ TEST_F(AppDelegateTest, AboutCommandRecordsItsEventAndShowsTheWindowWithBothAddr
     EXPECT_EQ(delegate->aboutWindowController(), about); // made once
 }
 
+// The window the window system shows at a point of the screen, whatever Qt
+// thinks of the stacking.
+QWidget *windowOnTopAt(QPoint globalPoint)
+{
+    return QApplication::topLevelAt(globalPoint);
+}
+
+TEST_F(AppDelegateTest, AboutOpensInFrontOfTheWindowItWasChosenInAndEscapeClosesIt)
+{
+    auto delegate = makeDelegate();
+    UserDefaults::standardUserDefaults()->setBool(false, AppDelegate::ShouldRunFirstKey);
+    delegate->applicationDidFinishLaunching({});
+    QMainWindow *main = delegate->window();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+
+    // Asked for twice, the second time with the main window in front.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round > 0) {
+            main->raise();
+            main->activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == main; }));
+        }
+        delegate->ui()->actionShowAboutWindow->trigger();
+        QWidget *about = delegate->aboutWindowController()->window();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == about; }));
+        EXPECT_EQ(about->windowHandle()->transientParent(), main->windowHandle());
+        // Both windows are centred: the middle of the About window is
+        // where both lie, and there it is the one seen.
+        const QPoint middle = about->mapToGlobal(about->rect().center());
+        ASSERT_TRUE(main->frameGeometry().contains(middle));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return windowOnTopAt(middle) == about; }));
+        if (round == 0) {
+            QTest::keyClick(about, Qt::Key_Escape);
+            EXPECT_FALSE(about->isVisible());
+        }
+    }
+}
+
+TEST_F(AppDelegateTest, EscapeClosesTheTour)
+{
+    auto delegate = makeDelegate();
+    delegate->applicationDidFinishLaunching({});
+    HUDWindow *tour = delegate->tourWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tour));
+    QTest::keyClick(tour, Qt::Key_Escape);
+    EXPECT_FALSE(tour->isVisible());
+}
+
 TEST_F(AppDelegateTest, PanelsShowTheirViewsOnceWithRoundedAndSquareCorners)
 {
     auto delegate = makeDelegate();
@@ -268,6 +324,34 @@ TEST_F(AppDelegateTest, EachSampleOpensAndDraws)
     EXPECT_TRUE(delegate->window()->isVisible()); // the last document closing ends nothing
 }
 
+TEST_F(AppDelegateTest, SamplesAreNamedByTheirTitlesInMenusButtonsAndWindows)
+{
+    auto delegate = makeDelegate();
+    delegate->applicationDidFinishLaunching({});
+    Ui::MainMenu *ui = delegate->ui();
+    const QList<std::tuple<QAction *, QAbstractButton *, QString>> samples = {
+        {ui->actionLoad1009, ui->sample1009Button, QStringLiteral("Pressure Tool Icon")},
+        {ui->actionLoad1029, ui->sample1029Button, QStringLiteral("Table Tool Icon")},
+        {ui->actionLoad218413, ui->sample218413Button, QStringLiteral("Shapes")},
+        {ui->actionLoadHeart, ui->sampleHeartButton, QStringLiteral("Heart Model")}};
+    for (const auto &[action, button, title] : samples) {
+        SCOPED_TRACE(title.toStdString());
+        // The menu shows the title, with one underlined access key.
+        EXPECT_EQ(QString(action->text()).remove(QLatin1Char('&')), title);
+        EXPECT_EQ(action->text().count(QLatin1Char('&')), 1);
+        EXPECT_EQ(button->text(), title);
+        action->trigger();
+        Document *document = delegate->documentController().documents().value(0);
+        ASSERT_NE(document, nullptr);
+        EXPECT_EQ(document->displayName(), title);
+        EXPECT_EQ(document->ui()->loadingDocumentName->text(), title);
+        ASSERT_TRUE(waitForPage(*document));
+        EXPECT_EQ(document->windowForSheet()->windowTitle(), title);
+        document->close();
+        deleteClosedDocuments();
+    }
+}
+
 TEST_F(AppDelegateTest, ChoosingASampleAgainConvertsItAfresh)
 {
     auto delegate = makeDelegate();
@@ -283,6 +367,34 @@ TEST_F(AppDelegateTest, ChoosingASampleAgainConvertsItAfresh)
     EXPECT_TRUE(!first || first->isClosed());
     EXPECT_NE(documents.first(), first.data());
     EXPECT_TRUE(waitForPage(*documents.first()));
+}
+
+TEST_F(AppDelegateTest, ChoosingASampleAgainMidConversionLeavesNoImageFiles)
+{
+    // A sample with many images, chosen again while it is still converting.
+    TemporaryBundle folder({{QStringLiteral("CFBundleName"), QStringLiteral("Quillmoor")}});
+    QFile large(corpusDrawing(QStringLiteral("v23_2021_corolDrow_zakaz.cdr")));
+    ASSERT_TRUE(large.open(QIODevice::ReadOnly));
+    folder.addResource(QStringLiteral("Images/1009.cdr"), large.readAll());
+    const Bundle bundle(folder.path());
+    auto delegate = makeDelegate(bundle);
+    delegate->applicationDidFinishLaunching({});
+    QPointer<Document> first;
+    ImageFileWatch watch([&] {
+        first = delegate->documentController().documents().value(0);
+        delegate->load1009(nullptr);
+        deleteClosedDocuments();
+    });
+    delegate->load1009(nullptr);
+    ASSERT_TRUE(waitForConversions());
+    EXPECT_TRUE(first.isNull());
+    const QList<Document *> documents = delegate->documentController().documents();
+    ASSERT_EQ(documents.size(), 1);
+    QWidget *shown = documents.first()->windowForSheet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown->isVisible(); }, 120000));
+    // Only the images of the copy on screen are left.
+    EXPECT_FALSE(documents.first()->tempURLs().isEmpty());
+    EXPECT_EQ(watch.remaining(), documents.first()->tempURLs());
 }
 
 TEST_F(AppDelegateTest, DrawingsOpenFromTheCommandLineAndWhenDropped)
@@ -325,6 +437,49 @@ TEST_F(AppDelegateTest, DrawingsOpenFromTheCommandLineAndWhenDropped)
     // Files that are not drawings open nothing.
     EXPECT_FALSE(drop(delegate->window(), QStringLiteral(QUILLMOOR_CORPUS_DIR "/README.md")));
     EXPECT_EQ(delegate->documentController().documents().size(), 3);
+}
+
+TEST_F(AppDelegateTest, LoadingPanelShowsForADrawingFromTheCommandLineUntilItIsDrawn)
+{
+    auto delegate = makeDelegate();
+    UserDefaults::standardUserDefaults()->setBool(false, AppDelegate::ShouldRunFirstKey);
+    bool onScreen = false;
+    // Looked at on the screen while the conversion is held at its first
+    // image, as the user would see it.
+    ImageFileWatch watch([&] {
+        HUDWindow *panel = delegate->documentController().documents().value(0)->ui()->loadingPanel;
+        onScreen = QTest::qWaitFor([&] {
+            if (!panel->isVisible() || !panel->windowHandle() ||
+                !panel->windowHandle()->isExposed())
+                return false;
+            const QRect frame = panel->frameGeometry();
+            const QImage screen = panel->screen()->grabWindow(0).toImage();
+            return qGray(screen.pixel(frame.center() + QPoint(0, frame.height() / 4))) < 80;
+        });
+    });
+    delegate->applicationDidFinishLaunching(
+        {corpusDrawing(QStringLiteral("x7_models-heart_part1.cdr"))});
+    Document *document = delegate->documentController().documents().value(0);
+    ASSERT_NE(document, nullptr);
+    // The conversion is over long before the web view has drawn the pages:
+    // until then the panel stays, and no blank window comes up.
+    bool panelAtConversionEnd = false, windowAtConversionEnd = true;
+    QObject::connect(document, &Document::conversionEnded, [&] {
+        panelAtConversionEnd = document->ui()->loadingPanel->isVisible();
+        windowAtConversionEnd = document->windowForSheet()->isVisible();
+    });
+    bool panelAtPage = true, windowAtPage = false;
+    QObject::connect(document, &Document::pageLoadFinished, [&] {
+        panelAtPage = document->ui()->loadingPanel->isVisible();
+        windowAtPage = document->windowForSheet()->isVisible();
+    });
+    ASSERT_TRUE(waitForPage(*document));
+    EXPECT_TRUE(onScreen);
+    EXPECT_TRUE(panelAtConversionEnd);
+    EXPECT_FALSE(windowAtConversionEnd);
+    EXPECT_FALSE(panelAtPage);
+    EXPECT_TRUE(windowAtPage);
+    EXPECT_EQ(document->usageCounter()->totalConvertedFiles(), 1);
 }
 
 TEST_F(AppDelegateTest, DocumentWindowsCarryTheApplicationCommands)

@@ -4,6 +4,8 @@
 #include "shell/SharingService.h"
 #include "shell/SharingServicePicker.h"
 #include "ui_MainMenu.h"
+#include "viewer/Document.h"
+#include "viewer/DocumentController.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -11,6 +13,7 @@
 #include <QGuiApplication>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QTest>
 #include <QTextBrowser>
@@ -97,4 +100,35 @@ TEST(SharingServicePicker, ButtonBesideTheTextSharesOnMouseDown)
     QTest::mouseRelease(button, Qt::LeftButton);
     if (delegate.sharingServicePicker() && delegate.sharingServicePicker()->menu())
         delegate.sharingServicePicker()->menu()->close();
+}
+
+TEST(SharingServicePicker, ShareFromADocumentWindowOpensTheMenuInThatWindow)
+{
+    ShellRecording recording;
+    AppDelegate delegate;
+    delegate.setAnalyticsStarter([] {});
+    delegate.applicationDidFinishLaunching({corpusDrawing(QStringLiteral("x7_dblab_test.cdr"))});
+    Document *document = delegate.documentController().documents().value(0);
+    ASSERT_NE(document, nullptr);
+    ASSERT_TRUE(waitForPage(*document));
+    QMainWindow *window = document->windowForSheet();
+
+    // The document window's own Share item, in its File menu.
+    QMenu *fileMenu = window->menuBar()->actions().value(0)->menu();
+    ASSERT_NE(fileMenu, nullptr);
+    QAction *share = nullptr;
+    for (QAction *item : fileMenu->actions())
+        if (item->text() == delegate.ui()->actionShare->text())
+            share = item;
+    ASSERT_NE(share, nullptr);
+    share->trigger();
+
+    SharingServicePicker *picker = delegate.sharingServicePicker();
+    ASSERT_NE(picker, nullptr);
+    QMenu *menu = picker->menu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 5000));
+    EXPECT_EQ(menu->parentWidget()->window(), window);
+    EXPECT_TRUE(window->frameGeometry().contains(menu->geometry().topLeft()));
+    menu->close();
 }

@@ -1,9 +1,9 @@
 #include "ViewerTestSupport.h"
 
+#include "controls/HUDWindow.h"
+#include "controls/WhiteIntermProgIndicator.h"
 #include "conversion/CDR2SVG.h"
 #include "foundation/Log.h"
-#include "shell/HUDWindow.h"
-#include "shell/WhiteIntermProgIndicator.h"
 #include "ui_Document.h"
 #include "viewer/CDRWebViewContainer.h"
 #include "viewer/Document.h"
@@ -150,6 +150,51 @@ TEST(Document, ShowsDrawnImagesAndDeletesTheirFilesOnClose)
         EXPECT_FALSE(QFile::exists(url.toLocalFile()));
         EXPECT_EQ(log.count("Removing file at URL: " + url.toString()), 1);
     }
+}
+
+TEST(Document, ClosedMidConversionLeavesNoImageFiles)
+{
+    DocumentController controller;
+    controller.setAlertPresenter(std::make_shared<RecordingAlertPresenter>());
+    QPointer<Document> document;
+    bool closedMidway = false;
+    // The drawing has many images: the document closes and goes away after
+    // the first, while the conversion goes on writing the others.
+    ImageFileWatch watch([&] {
+        document->close();
+        deleteClosedDocuments();
+        closedMidway = document.isNull();
+    });
+    document = controller.openDocument(drawing("files/v23_2021_corolDrow_zakaz.cdr"));
+    ASSERT_TRUE(waitForConversions());
+    EXPECT_TRUE(closedMidway);
+    EXPECT_GT(watch.files().size(), 1);
+    EXPECT_EQ(watch.remaining(), QList<QUrl>());
+}
+
+TEST(Document, ClosedBeforeItsConversionStartsIsNotConverted)
+{
+    DocumentController controller;
+    controller.setAlertPresenter(std::make_shared<RecordingAlertPresenter>());
+    QPointer<Document> waiting;
+    // The first conversion is held at its first image while the second
+    // document, still waiting in the queue, closes.
+    ImageFileWatch watch([&] {
+        waiting->close();
+        deleteClosedDocuments();
+    });
+    Document *first = controller.openDocument(drawing("files/v23_2021_corolDrow_zakaz.cdr"));
+    waiting = controller.openDocument(drawing("files/v20_2018_corolDrow_AAAAA.cdr"));
+    ASSERT_TRUE(waitForConversions());
+    EXPECT_TRUE(waiting.isNull());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first->windowForSheet()->isVisible(); }, 120000));
+    // Nothing was written for the closed document; the shown one keeps its
+    // images until it closes.
+    EXPECT_EQ(watch.files(), first->tempURLs());
+    EXPECT_EQ(watch.remaining(), watch.files());
+    first->close();
+    deleteClosedDocuments();
+    EXPECT_EQ(watch.remaining(), QList<QUrl>());
 }
 
 TEST(Document, NoContextMenuOnTheDrawing)

@@ -1,6 +1,6 @@
 #include "ViewerTestSupport.h"
 
-#include "shell/HUDWindow.h"
+#include "controls/HUDWindow.h"
 #include "ui_Document.h"
 #include "viewer/Document.h"
 #include "viewer/MyViewController.h"
@@ -9,13 +9,18 @@
 #include "viewer/ProViewController.h"
 #include "viewer/UsageCounter.h"
 
+#include "viewer/DocumentController.h"
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPointer>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -86,7 +91,9 @@ TEST_F(PopoverTest, PopoversAreMadeOnDemandAboveTheirButtonAndFreedOnClose)
     EXPECT_TRUE(ios->isVisible());
     EXPECT_TRUE(ios->animates());
     EXPECT_EQ(ios->behavior(), Popover::Behavior::Transient);
-    EXPECT_TRUE(ios->windowFlags().testFlag(Qt::Popup));
+    // A tool window that leaves the keyboard with the document window.
+    EXPECT_EQ(ios->windowType(), Qt::Tool);
+    EXPECT_TRUE(ios->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
     EXPECT_EQ(ios->contentViewController(), ui->popoverViewController);
     EXPECT_TRUE(ui->popoverViewController->isVisible());
     const QPoint buttonTop = ui->iosPopoverButton->mapToGlobal(QPoint(0, 0));
@@ -161,4 +168,44 @@ TEST_F(PopoverTest, PopoverGoesBelowItsButtonWhenThereIsNoRoomAbove)
     const QPoint buttonBottom =
         ui->proPopoverButton->mapToGlobal(QPoint(0, ui->proPopoverButton->height()));
     EXPECT_GE(counter->pdfPopover()->frameGeometry().top(), buttonBottom.y());
+}
+
+TEST(PopoverOnPage, KeyboardStaysWithTheDocumentWindowWhileAndAfterAPopoverShows)
+{
+    DocumentController controller;
+    controller.setAlertPresenter(std::make_shared<RecordingAlertPresenter>());
+    Document *document = controller.openDocument(drawing("files/x5_libreoffice_fdo65220-2.cdr"));
+    ASSERT_TRUE(waitForPage(*document));
+    QMainWindow *window = document->windowForSheet();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == window; }));
+    QAbstractButton *button = document->ui()->iosPopoverButton;
+    QToolTip::showText(button->mapToGlobal(button->rect().bottomLeft()), button->toolTip(), button);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    Popover *popover = document->usageCounter()->iosPopover();
+    ASSERT_NE(popover, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popover));
+    EXPECT_FALSE(QToolTip::isVisible());
+    // The window keeps the keyboard: its shortcuts work with the popover up.
+    EXPECT_EQ(QApplication::activeWindow(), window);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    QTest::keyClick(window, Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(document->zoom(), 0.5f);
+    EXPECT_TRUE(popover->isVisible());
+
+    // Working elsewhere closes it; the window still has the keyboard.
+    QTest::mouseClick(document->webView()->focusProxy(), Qt::LeftButton, {}, QPoint(300, 300));
+    EXPECT_FALSE(popover->isVisible());
+    EXPECT_EQ(QApplication::activeWindow(), window);
+    QTest::keyClick(window, Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(document->zoom(), 0.0f);
+
+    // Escape closes a popover too, and goes no further.
+    QTest::mouseClick(document->ui()->proPopoverButton, Qt::LeftButton);
+    Popover *pro = document->usageCounter()->pdfPopover();
+    ASSERT_NE(pro, nullptr);
+    ASSERT_TRUE(pro->isVisible());
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(pro->isVisible());
+    EXPECT_EQ(QApplication::activeWindow(), window);
 }

@@ -2,8 +2,8 @@
 
 #include "analytics/TLYCustomEvent.h"
 #include "analytics/Tally.h"
+#include "controls/HUDWindow.h"
 #include "foundation/UserDefaults.h"
-#include "shell/HUDWindow.h"
 #include "ui_Document.h"
 #include "viewer/Document.h"
 #include "viewer/DocumentController.h"
@@ -179,8 +179,10 @@ TEST_F(UsageCounterTest, SuccessfulLoadAtNinetyNineShowsTheBuyPanel)
     bool ended = false;
     QObject::connect(document, &Document::conversionEnded, [&] { ended = true; });
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 60000));
-    EXPECT_TRUE(document->windowForSheet()->isVisible());
+    // Counted when the conversion ends, before the pages are drawn.
     EXPECT_EQ(document->usageCounter()->totalConvertedFiles(), 100);
+    ASSERT_TRUE(waitForPage(*document));
+    EXPECT_TRUE(document->windowForSheet()->isVisible());
     EXPECT_EQ(document->ui()->_totalConvertedFilesStatus->text(), "100");
     EXPECT_EQ(shownPanel(*document), Panel::Buy);
 }

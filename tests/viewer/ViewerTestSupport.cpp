@@ -1,9 +1,15 @@
 #include "ViewerTestSupport.h"
 
+#include "conversion/ConversionQueue.h"
+#include "conversion/TMPManager.h"
+#include "foundation/MainThread.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/OperationQueue.h"
 #include "viewer/Document.h"
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QTest>
 #include <QWidget>
 
@@ -51,4 +57,45 @@ int inkPixels(const QImage &image)
 void deleteClosedDocuments()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+ImageFileWatch::ImageFileWatch(std::function<void()> atFirstImage)
+    : m_atFirstImage(std::move(atFirstImage))
+{
+    NotificationCenter::defaultCenter().addObserver(
+        TMPManager::DidSaveFileNotification, nullptr, this, [this](const Notification &n) {
+            bool first = false;
+            {
+                std::lock_guard lock(m_mutex);
+                m_files.append(n.userInfo.value(TMPManager::FilePathKey).toUrl());
+                first = m_files.size() == 1;
+            }
+            if (first && m_atFirstImage)
+                runOnMainThreadAndWait(m_atFirstImage);
+        });
+}
+
+ImageFileWatch::~ImageFileWatch()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+QList<QUrl> ImageFileWatch::files() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_files;
+}
+
+QList<QUrl> ImageFileWatch::remaining() const
+{
+    QList<QUrl> left;
+    for (const QUrl &url : files())
+        if (QFile::exists(url.toLocalFile()))
+            left.append(url);
+    return left;
+}
+
+bool waitForConversions()
+{
+    return QTest::qWaitFor([] { return conversionQueue().operationCount() == 0; }, 120000);
 }

@@ -11,8 +11,11 @@
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -157,4 +160,80 @@ TEST(QMCenteringClipView, CentringArithmetic)
     EXPECT_EQ(page->pos(), QPoint(51, 0));
     view.scrollPoint(QPointF(30, 1000));
     EXPECT_EQ(view.boundsOrigin(), QPointF(-51, 200));
+}
+
+namespace {
+
+bool near(QPointF a, QPointF b)
+{
+    return std::abs(a.x() - b.x()) <= 1.0 && std::abs(a.y() - b.y()) <= 1.0;
+}
+
+// Waits until the visible origin is where expected; false on timeout.
+bool originBecomes(CDRWebViewContainer &container, QPointF expected)
+{
+    return QTest::qWaitFor([&] { return near(container.visibleOrigin(), expected); }, 10000);
+}
+
+void sendWheel(QWidget *target, QPoint at, int delta, Qt::KeyboardModifiers modifiers)
+{
+    QWheelEvent event(QPointF(at), target->mapToGlobal(QPointF(at)), QPoint(), QPoint(0, delta),
+                      Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+TEST_F(ZoomPan, ZoomCommandsKeepTheMiddleOfTheViewInPlace)
+{
+    open("files/v25_2024_Razoom-laser_map.cdr");
+    CDRWebViewContainer *container = document->webViewContainer();
+    QWebEngineView *view = document->webView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return container->scrollerThickness().width() > 0; }));
+    container->scrollPoint(QPointF(300, 200));
+    ASSERT_TRUE(originBecomes(*container, QPointF(300, 200)));
+    const QSizeF visible = QSizeF(view->size()) - container->scrollerThickness();
+    const QPointF middle(visible.width() / 2, visible.height() / 2);
+
+    document->zoomIn();
+    const QPointF zoomedIn = (QPointF(300, 200) + middle) * 2 - middle;
+    EXPECT_TRUE(originBecomes(*container, zoomedIn))
+        << container->visibleOrigin().x() << "," << container->visibleOrigin().y();
+    document->zoomOut();
+    EXPECT_TRUE(originBecomes(*container, QPointF(300, 200)))
+        << container->visibleOrigin().x() << "," << container->visibleOrigin().y();
+}
+
+TEST_F(ZoomPan, ControlWheelZoomsInStepsAboutThePointer)
+{
+    open("files/v25_2024_Razoom-laser_map.cdr");
+    CDRWebViewContainer *container = document->webViewContainer();
+    QWebEngineView *view = document->webView();
+    QWidget *surface = view->focusProxy() ? view->focusProxy() : view;
+    container->scrollPoint(QPointF(300, 200));
+    ASSERT_TRUE(originBecomes(*container, QPointF(300, 200)));
+    LogCapture log;
+
+    // One notch forward: the first zoom step, about the pointer.
+    const QPoint pointer(150, 100);
+    sendWheel(surface, pointer, QWheelEvent::DefaultDeltasPerStep, Qt::ControlModifier);
+    EXPECT_EQ(document->zoom(), 0.5f);
+    EXPECT_EQ(document->magnification(), 2.0);
+    EXPECT_EQ(log.lines().value(log.lines().size() - 1), "zoom: 0.500000");
+    const QPointF at = surface->mapTo(view, QPointF(pointer));
+    EXPECT_TRUE(originBecomes(*container, (QPointF(300, 200) + at) * 2 - at))
+        << container->visibleOrigin().x() << "," << container->visibleOrigin().y();
+    EXPECT_EQ(pageMagnification(*document), 2.0);
+    // The engine's own zoom is left alone: Actual Size is actual size.
+    EXPECT_EQ(view->page()->zoomFactor(), 1.0);
+
+    // Half notches add up; backwards zooms out.
+    sendWheel(surface, pointer, -QWheelEvent::DefaultDeltasPerStep / 2, Qt::ControlModifier);
+    EXPECT_EQ(document->zoom(), 0.5f);
+    sendWheel(surface, pointer, -QWheelEvent::DefaultDeltasPerStep / 2, Qt::ControlModifier);
+    EXPECT_EQ(document->zoom(), 0.0f);
+    EXPECT_TRUE(originBecomes(*container, QPointF(300, 200)));
+    document->zoomToFit();
+    EXPECT_EQ(pageMagnification(*document), 1.0);
+    EXPECT_EQ(view->page()->zoomFactor(), 1.0);
 }

@@ -11,6 +11,14 @@ HUDWindow::HUDWindow(QWidget *parent)
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+void HUDWindow::returnContentView()
+{
+    if (!m_customContentView)
+        return;
+    m_customContentView->hide();
+    m_customContentView->setParent(m_contentHome ? m_contentHome.data() : this);
+}
+
 void HUDWindow::setContentView(QWidget *view)
 {
     if (view == m_customContentView)
@@ -23,13 +31,12 @@ void HUDWindow::setContentView(QWidget *view)
         connect(m_closeButton, &QAbstractButton::clicked, this, &QWidget::close);
         m_frameView->show();
     }
-    if (m_customContentView) {
-        m_customContentView->hide();
-        m_customContentView->setParent(nullptr);
-    }
+    returnContentView();
     m_customContentView = view;
     if (!view)
         return;
+    QWidget *home = view->parentWidget();
+    m_contentHome = home == this || home == m_frameView ? nullptr : home;
     view->setParent(m_frameView);
     view->setGeometry(contentRectForFrameRect(geometry()));
     view->show();

@@ -1,14 +1,15 @@
-#include "shell/HUDButtonCell.h"
-#include "shell/HUDWindow.h"
-#include "shell/HUDWindowButtonCell.h"
-#include "shell/HUDWindowFrameView.h"
-#include "shell/QMShadowAdditions.h"
-#include "shell/QMTopView.h"
+#include "controls/HUDButtonCell.h"
+#include "controls/HUDWindow.h"
+#include "controls/HUDWindowButtonCell.h"
+#include "controls/HUDWindowFrameView.h"
+#include "controls/QMShadowAdditions.h"
+#include "controls/QMTopView.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -31,18 +32,33 @@ TEST(HUDWindow, ContentCoversFrameAndCloseButtonStaysUsable)
     EXPECT_EQ(window.closeButton()->geometry(), QRect(5, 5, 18, 18));
     EXPECT_EQ(first->geometry(), QRect(0, 0, 300, 120));
 
-    QLabel second(QStringLiteral("second"));
     HUDWindowFrameView *frame = window.frameView();
-    window.setContentView(&second);
+    window.setContentView(new QLabel(QStringLiteral("second")));
     EXPECT_EQ(window.frameView(), frame); // made once, kept
-    EXPECT_EQ(first->parent(), nullptr);  // handed back to the caller
-    delete first;
-    window.setContentView(nullptr); // give `second` back before it goes away
-
-    window.setContentView(new QLabel(QStringLiteral("third")));
     window.show();
     QTest::mouseClick(window.closeButton(), Qt::LeftButton);
     EXPECT_FALSE(window.isVisible());
+}
+
+TEST(HUDWindow, ReplacedContentViewKeepsAnOwner)
+{
+    QWidget home;
+    QPointer<QWidget> loose = new QLabel(QStringLiteral("loose"));
+    QPointer<QWidget> homed = new QLabel(QStringLiteral("homed"), &home);
+    {
+        HUDWindow window;
+        window.setContentView(loose);
+        window.setContentView(homed);
+        // A view that came without a parent stays with the window, hidden.
+        EXPECT_EQ(loose->parentWidget(), &window);
+        EXPECT_TRUE(loose->isHidden());
+        // One that came from elsewhere goes back there, hidden.
+        window.setContentView(nullptr);
+        EXPECT_EQ(homed->parentWidget(), &home);
+        EXPECT_TRUE(homed->isHidden());
+    }
+    EXPECT_TRUE(loose.isNull());
+    EXPECT_FALSE(homed.isNull());
 }
 
 TEST(HUDWindow, TitleIsDrawnOnlyWhenThereIsOne)

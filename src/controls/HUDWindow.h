@@ -15,8 +15,9 @@ class HUDWindow : public QWidget
 public:
     explicit HUDWindow(QWidget *parent = nullptr);
 
-    // The caller's view. A replaced view is detached and handed back to the
-    // caller's ownership.
+    // The caller's view, owned by the window while it is shown. A replaced
+    // view returns hidden to the parent it came from; one that came without
+    // a parent stays with the window, which owns it from then on.
     QWidget *contentView() const { return m_customContentView; }
     void setContentView(QWidget *view);
 
@@ -34,7 +35,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void returnContentView();
+
     QPointer<QWidget> m_customContentView;
+    QPointer<QWidget> m_contentHome;
     HUDWindowFrameView *m_frameView = nullptr;
     HUDWindowButtonCell *m_closeButton = nullptr;
 };

@@ -1,5 +1,5 @@
-#include "shell/WhiteIntermProgIndicator.h"
-#include "shell/CellControl.h"
+#include "controls/WhiteIntermProgIndicator.h"
+#include "controls/CellControl.h"
 
 #include <QImage>
 #include <QPainter>
