@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <tuple>
 
@@ -69,6 +70,64 @@ double wrapAngle(double angle)
     while (angle > 360)
         angle -= 360;
     return angle;
+}
+
+// Where a text's own coordinates land on the page, when libcdr tells and the
+// text is more than moved there.
+std::optional<TextLayout::Transform> shapedTextTransform(const WPXPropertyList &frame)
+{
+    const char *const keys[] = {"libcdr:transform-a", "libcdr:transform-b", "libcdr:transform-c",
+                                "libcdr:transform-d", "libcdr:transform-e", "libcdr:transform-f"};
+    double values[std::size(keys)];
+    for (std::size_t i = 0; i < std::size(keys); ++i) {
+        const WPXProperty *property = frame[keys[i]];
+        if (!property || !std::isfinite(property->getDouble()))
+            return std::nullopt;
+        values[i] = property->getDouble();
+    }
+    const TextLayout::Transform transform{values[0], values[1],      values[2],
+                                          values[3], values[4] * 72, values[5] * 72};
+    if (transform.movesOnly())
+        return std::nullopt;
+    return transform;
+}
+
+// Where a text object's lines are laid out.
+struct TextFrame
+{
+    TextLayout::Frame box; // in the coordinates the text is written in
+    std::optional<TextLayout::Transform>
+        transform;         // puts those on the page, if they are not its own
+    bool atOrigin = false; // the first line starts at (0, 0)
+};
+
+// Text that is turned, stretched or mirrored is laid out in its own
+// coordinates, which a transform then puts on the page; other text on the
+// page, in the frame libcdr gives it.
+TextFrame textFrame(const WPXPropertyList &frame, TextLayout::Anchor anchor)
+{
+    TextFrame placed;
+    placed.box = {realOf(frame, "svg:x") * 72, realOf(frame, "svg:y") * 72,
+                  realOf(frame, "svg:width") * 72, realOf(frame, "svg:height") * 72};
+    if (!frame["svg:x"] || !frame["svg:y"])
+        return placed;
+    const std::optional<TextLayout::Transform> transform = shapedTextTransform(frame);
+    if (!transform)
+        return placed;
+    if (frame["libcdr:box-width"] && frame["libcdr:box-height"]) {
+        // A paragraph text's box stretches; its glyphs keep their size.
+        const TextLayout::Transform unstretched = transform->unstretched();
+        if (unstretched.movesOnly())
+            return placed;
+        placed.box = {0, 0, realOf(frame, "libcdr:box-width") * 72 * transform->scaleX(),
+                      realOf(frame, "libcdr:box-height") * 72 * transform->scaleY()};
+        placed.transform = unstretched;
+        return placed;
+    }
+    placed.transform = transform;
+    placed.box = TextLayout::ownFrame(placed.box, *transform, anchor).value_or(TextLayout::Frame{});
+    placed.atOrigin = true;
+    return placed;
 }
 
 // How much wider than its box wrapped text may run, as a share of the width.
@@ -737,32 +796,35 @@ void CDRSVGGenerator::endTextObject()
         }
     }
     const WPXPropertyList &frame = text.frame;
-    const TextLayout::Frame box{realOf(frame, "svg:x") * 72, realOf(frame, "svg:y") * 72,
-                                realOf(frame, "svg:width") * 72, realOf(frame, "svg:height") * 72};
-    if (frame["svg:x"] && frame["svg:y"] && TextLayout::wrapsInFrame(box, lines)) {
-        writeWrappedText(text, box, TextLayout::sizesOf(lines));
-        return;
-    }
-    const std::vector<TextLayout::Placement> placements = TextLayout::place(box, lines);
     const TextLayout::Anchor anchor =
         lines.empty() ? TextLayout::Anchor::Start : lines.front().anchor;
+    const bool positioned = frame["svg:x"] && frame["svg:y"];
+    const TextFrame placed = textFrame(frame, anchor);
+    const TextLayout::Frame &box = placed.box;
+    const std::optional<TextLayout::Transform> &transform = placed.transform;
+    if (positioned && TextLayout::wrapsInFrame(box, lines)) {
+        writeWrappedText(text, box, TextLayout::sizesOf(lines), transform);
+        return;
+    }
+    const std::vector<TextLayout::Placement> placements =
+        placed.atOrigin ? TextLayout::placeAtOrigin(box, lines) : TextLayout::place(box, lines);
 
     m_out += "<svg:text ";
-    if (frame["svg:x"] && frame["svg:y"]) {
+    if (positioned) {
         m_out += "x=\"";
-        number(placements.empty() ? realOf(frame, "svg:x") * 72 : placements.front().x);
+        number(placements.empty() ? box.x : placements.front().x);
         m_out += "\" y=\"";
-        number(placements.empty() ? realOf(frame, "svg:y") * 72 : placements.front().baseline);
+        number(placements.empty() ? box.y : placements.front().baseline);
         m_out += "\"";
     }
     writeAnchor(anchor, " text-anchor=\"", "\"");
     const double width = TextLayout::fittedWidth(box, lines);
-    if (width > 0 && frame["svg:x"] && frame["svg:y"] && !frame["libwpg:rotate"]) {
+    if (width > 0 && positioned && !frame["libwpg:rotate"]) {
         m_out += " textLength=\"";
         number(width);
         m_out += "\" lengthAdjust=\"spacingAndGlyphs\"";
     }
-    writeRotation(frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+    writeTextTransform(frame, transform);
     m_out += ">\n";
 
     double baseline = placements.empty() ? 0.0 : placements.front().baseline;
@@ -799,7 +861,8 @@ void CDRSVGGenerator::endTextObject()
 // text cannot wrap, so they go into the box as XHTML, which the web view
 // wraps with the fonts it really has.
 void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
-                                       const std::vector<double> &sizes)
+                                       const std::vector<double> &sizes,
+                                       const std::optional<TextLayout::Transform> &transform)
 {
     // Even metric-compatible faces differ a little in kerning and hinting:
     // the box grows away from its aligned edge, so that a line that just
@@ -819,7 +882,7 @@ void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout:
     m_out += "\" height=\"";
     number(box.height);
     m_out += "\"";
-    writeRotation(text.frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+    writeTextTransform(text.frame, transform);
     m_out += ">\n<div xmlns=\"http://www.w3.org/1999/xhtml\" style=\"line-height: ";
     number(TextLayout::LineSpacing);
     m_out += "; \">\n";
@@ -851,6 +914,22 @@ void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout:
         m_out += "</div>\n";
     }
     m_out += "</div>\n</svg:foreignObject>\n";
+}
+
+void CDRSVGGenerator::writeTextTransform(const WPXPropertyList &frame,
+                                         const std::optional<TextLayout::Transform> &transform)
+{
+    if (!transform) {
+        writeRotation(frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+        return;
+    }
+    m_out += " transform=\"matrix(";
+    for (double value : {transform->a, transform->b, transform->c, transform->d, transform->e}) {
+        number(value);
+        m_out += ' ';
+    }
+    number(transform->f);
+    m_out += ")\"";
 }
 
 void CDRSVGGenerator::writeAnchor(TextLayout::Anchor anchor, std::string_view opening,

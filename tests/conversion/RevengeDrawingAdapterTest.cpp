@@ -99,6 +99,14 @@ public:
         ++texts;
         inText = true;
         EXPECT_NE(list["svg:x"], nullptr);
+        // Where the text's own coordinates land: plain factors and inches.
+        for (const char *key : {"libcdr:transform-a", "libcdr:transform-d"}) {
+            ASSERT_NE(list[key], nullptr) << key;
+            EXPECT_EQ(list[key]->kind(), WPXProperty::Kind::Real) << key;
+            EXPECT_EQ(list[key]->unit(), WPXProperty::Unit::Generic) << key;
+        }
+        ASSERT_NE(list["libcdr:transform-f"], nullptr);
+        EXPECT_EQ(list["libcdr:transform-f"]->unit(), WPXProperty::Unit::Inch);
     }
     void endTextObject() override { inText = false; }
     void startTextLine(const WPXPropertyList &) override { EXPECT_TRUE(inText); }
@@ -193,6 +201,39 @@ TEST(RevengeDrawingAdapterTest, ArcFlagsReachThePage)
     adapter.endPage();
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_NE(pages[0].str().find("\nM0,0\nA36,36 0 1,0 72,0\" \n"), std::string::npos)
+        << pages[0].str();
+}
+
+// A text object's transform as libcdr sends it reaches the page.
+TEST(RevengeDrawingAdapterTest, TextTransformReachesThePage)
+{
+    CDRStringVector pages;
+    CDRSVGGenerator generator(pages);
+    RevengeDrawingAdapter adapter(generator);
+    librevenge::RVNGPropertyList frame, span;
+    frame.insert("svg:x", 0.9);
+    frame.insert("svg:y", 1.5);
+    frame.insert("svg:width", 0.4);
+    frame.insert("svg:height", 0.5);
+    frame.insert("libcdr:transform-a", 0.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-b", -1.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-c", 1.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-d", 0.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-e", 1.0);
+    frame.insert("libcdr:transform-f", 2.0);
+    span.insert("fo:font-size", 20.0, librevenge::RVNG_POINT);
+
+    adapter.startPage(librevenge::RVNGPropertyList());
+    adapter.startTextObject(frame);
+    adapter.openParagraph(librevenge::RVNGPropertyList());
+    adapter.openSpan(span);
+    adapter.insertText("27");
+    adapter.closeSpan();
+    adapter.closeParagraph();
+    adapter.endTextObject();
+    adapter.endPage();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NE(pages[0].str().find(" transform=\"matrix(0 -1 1 0 72 144)\">\n"), std::string::npos)
         << pages[0].str();
 }
 
