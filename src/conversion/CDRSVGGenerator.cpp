@@ -830,16 +830,20 @@ void CDRSVGGenerator::endTextObject()
     double baseline = placements.empty() ? 0.0 : placements.front().baseline;
     for (std::size_t i = 0; i < text.lines.size(); ++i) {
         const TextLine &line = text.lines[i];
-        for (std::size_t j = 0; j < line.spans.size(); ++j) {
-            const TextSpan &span = line.spans[j];
-            if (span.raw) {
-                m_out += span.content;
+        // A position on a span without characters is lost, so the line is
+        // placed by its first span with some.
+        const auto firstDrawn =
+            std::find_if(line.spans.begin(), line.spans.end(),
+                         [](const TextSpan &s) { return !s.plainText.empty(); });
+        for (auto span = line.spans.begin(); span != line.spans.end(); ++span) {
+            if (span->raw) {
+                m_out += span->content;
                 continue;
             }
             m_out += "<svg:tspan ";
             // A later line starts below the previous one, back at the
             // text's edge; the first line is placed by the text element.
-            if (j == 0 && i > 0 && placements[i].newLine) {
+            if (span == firstDrawn && i > 0 && placements[i].newLine) {
                 m_out += "x=\"";
                 number(placements[i].x);
                 m_out += "\" dy=\"";
@@ -849,8 +853,8 @@ void CDRSVGGenerator::endTextObject()
                 if (line.anchor != anchor)
                     writeAnchor(line.anchor, "text-anchor=\"", "\" ");
             }
-            m_out += span.attributes;
-            m_out += span.content;
+            m_out += span->attributes;
+            m_out += span->content;
             m_out += "</svg:tspan>\n";
         }
     }

@@ -305,6 +305,34 @@ TEST_F(GeneratorTest, ParagraphTextTurnsButItsGlyphsDoNotStretch)
                           span);
 }
 
+// A line that starts with a span without characters, as a line break leaves
+// one, is placed by its first span with characters: a position on an empty
+// span would be lost.
+TEST_F(GeneratorTest, LinesAfterABreakKeepTheirPlace)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+    generator.insertText("one");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+    generator.endTextSpan();
+    generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+    generator.insertText("two");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"153\">\n"
+                      "<svg:tspan font-size=\"10\" >\none\n</svg:tspan>\n"
+                      "<svg:tspan font-size=\"10\" >\n</svg:tspan>\n"
+                      "<svg:tspan x=\"72\" dy=\"11.5\" font-size=\"10\" >\ntwo\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
 // Lines of a text box are 1.15 font sizes of the lower line apart; an empty
 // line takes the size of the next line.
 TEST_F(GeneratorTest, LaterLinesStartBelowThePreviousOne)
