@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 namespace {
@@ -27,6 +28,8 @@ public:
     std::set<std::string> styleKeys;
     std::string characters;
     double widestStroke = 0;
+    int solidFills = 0;
+    std::map<std::string, int> textColours;
 
     void startGraphics(const WPXPropertyList &list) override
     {
@@ -49,6 +52,8 @@ public:
             styleKeys.insert(entry.first);
         if (const WPXProperty *width = list["svg:stroke-width"])
             widestStroke = std::max(widestStroke, width->getDouble());
+        if (list["draw:fill"] && list["draw:fill"]->getStr() == "solid")
+            ++solidFills;
     }
     void startLayer(const WPXPropertyList &) override { ++depth; }
     void endLayer() override
@@ -118,6 +123,8 @@ public:
         if (const WPXProperty *size = list["fo:font-size"]) {
             EXPECT_EQ(size->unit(), WPXProperty::Unit::Point);
         }
+        if (const WPXProperty *colour = list["fo:color"])
+            ++textColours[colour->getStr()];
     }
     void endTextSpan() override {}
     void insertText(const WPXString &text) override { characters += text.str(); }
@@ -268,6 +275,20 @@ TEST(RevengeDrawingAdapterTest, TextKeepsEveryCharacterInSpans)
     EXPECT_NE(painter.characters.find("Hello world"), std::string::npos);
     EXPECT_NE(painter.characters.find("\xe5\x96\xac\xe4\xbc\x8a"), std::string::npos); // 喬伊
     EXPECT_NE(painter.characters.find("This is a sample document"), std::string::npos);
+}
+
+// A CorelDRAW 2024 drawing: boxes filled white, black text in them and
+// some in colour. Read with the layout of older fills, every shape lost its
+// fill and all text came out white.
+TEST(RevengeDrawingAdapterTest, FillsOfRecentDrawingsAreRead)
+{
+    const CheckingPainter painter = parse(drawing("v25_2024_Razoom-laser_map.cdr"));
+    EXPECT_EQ(painter.solidFills, 102);
+    std::set<std::string> colours;
+    for (const auto &[colour, spans] : painter.textColours)
+        colours.insert(colour);
+    EXPECT_EQ(colours, (std::set<std::string>{"#000000", "#0000ff", "#00ff00", "#ff0000"}));
+    EXPECT_GT(painter.textColours.at("#000000"), 1000);
 }
 
 // The drawing's round chips are drawn with arcs of both kinds: short and
