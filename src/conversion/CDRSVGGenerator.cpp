@@ -998,6 +998,15 @@ std::string CDRSVGGenerator::spanStyle(const WPXPropertyList &propList)
         number(opacity->getDouble());
         m_out += "; ";
     }
+    if (const WPXProperty *colour = propList["svg:stroke-color"]) {
+        m_out += "-webkit-text-stroke: ";
+        points(propList, "svg:stroke-width");
+        m_out += "px ";
+        appendAttributeText(colour->getStr());
+        m_out += "; ";
+        if (isText(propList["svg:paint-order"], "stroke"))
+            m_out += "paint-order: stroke; ";
+    }
     std::string style = m_out.substr(mark);
     m_out.resize(mark);
     return style;
@@ -1069,6 +1078,16 @@ void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
             number(realOf(propList, key));
             m_out += "\" ";
         }
+    }
+    // Outlined glyphs.
+    if (const WPXProperty *colour = propList["svg:stroke-color"]) {
+        m_out += "stroke=\"";
+        appendAttributeText(colour->getStr());
+        m_out += "\" stroke-width=\"";
+        points(propList, "svg:stroke-width");
+        m_out += "\" ";
+        if (isText(propList["svg:paint-order"], "stroke"))
+            m_out += "paint-order=\"stroke\" ";
     }
     m_out += ">\n";
     if (!m_text)

@@ -181,6 +181,19 @@ TEST(ConversionTest, TurnedTextIsDrawnTurned)
     EXPECT_EQ(turns["iRank"], 0);
 }
 
+// The chip's numbers are white with a black outline, its name's outline
+// lies behind the white fill.
+TEST(ConversionTest, OutlinedTextKeepsItsOutline)
+{
+    CDR2SVG converter(drawing("x5_irank_modelo1.cdr"));
+    ASSERT_TRUE(converter.convertToSVG(nullptr));
+    const QByteArray &document = converter.svgData();
+    EXPECT_TRUE(document.contains("font-size=\"37\" fill=\"#ffffff\" stroke=\"#000200\" "
+                                  "stroke-width=\"0.708661\" >\n5\n"));
+    EXPECT_TRUE(document.contains("font-size=\"10.5\" fill=\"#ffffff\" stroke=\"#000000\" "
+                                  "stroke-width=\"0.566929\" paint-order=\"stroke\" >\niRank\n"));
+}
+
 TEST(ConversionTest, NonAsciiTextKeepsItsUtf8Bytes)
 {
     CDR2SVG converter(drawing("x5_xapian_test2.cdr"));

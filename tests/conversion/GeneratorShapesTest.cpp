@@ -438,6 +438,50 @@ TEST_F(GeneratorTest, TextLeftOpenEndsWithItsPage)
 }
 
 // Text that comes outside any span is written as it stands.
+// Outlined glyphs, one outline drawn over the fill and one behind it, in
+// SVG text and in wrapped text.
+TEST_F(GeneratorTest, OutlinedTextKeepsItsOutline)
+{
+    const WPXPropertyList outlined = props({{"fo:color", text("#ffffff")},
+                                            {"svg:stroke-color", text("#000000")},
+                                            {"svg:stroke-width", inches(0.01)}});
+    WPXPropertyList behind = outlined;
+    behind.insert("svg:paint-order", text("stroke"));
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    for (const WPXPropertyList &span : {outlined, behind}) {
+        generator.startTextSpan(span);
+        generator.insertText("5");
+        generator.endTextSpan();
+    }
+    generator.endTextObject();
+    generator.startTextObject(props({{"svg:x", inches(1)},
+                                     {"svg:y", inches(2)},
+                                     {"svg:width", inches(2)},
+                                     {"svg:height", inches(1)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(behind);
+    generator.insertText("wrapped");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.endTextObject();
+    const std::string page = body();
+    EXPECT_NE(
+        page.find("<svg:text x=\"72\" y=\"154.8\">\n"
+                  "<svg:tspan fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"0.72\" >\n5\n"
+                  "</svg:tspan>\n"
+                  "<svg:tspan fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"0.72\" "
+                  "paint-order=\"stroke\" >\n5\n</svg:tspan>\n"),
+        std::string::npos)
+        << page;
+    EXPECT_NE(page.find("<span style=\"color: #ffffff; -webkit-text-stroke: 0.72px #000000; "
+                        "paint-order: stroke; \">wrapped</span>"),
+              std::string::npos)
+        << page;
+}
+
 TEST_F(GeneratorTest, TextOutsideSpansIsKept)
 {
     begin();
