@@ -95,10 +95,12 @@ std::optional<TextLayout::Transform> shapedTextTransform(const WPXPropertyList &
 // Where a text object's lines are laid out.
 struct TextFrame
 {
-    TextLayout::Frame box; // in the coordinates the text is written in
-    std::optional<TextLayout::Transform>
-        transform;         // puts those on the page, if they are not its own
-    bool atOrigin = false; // the first line starts at (0, 0)
+    // In the coordinates the text is written in.
+    TextLayout::Frame box;
+    // Puts those on the page, when they are the text's own.
+    std::optional<TextLayout::Transform> transform;
+    // The first line starts at (0, 0).
+    bool atOrigin = false;
 };
 
 // Text that is turned, stretched or mirrored is laid out in its own
