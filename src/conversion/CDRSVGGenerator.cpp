@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <tuple>
 
@@ -69,6 +70,66 @@ double wrapAngle(double angle)
     while (angle > 360)
         angle -= 360;
     return angle;
+}
+
+// Where a text's own coordinates land on the page, when libcdr tells and the
+// text is more than moved there.
+std::optional<TextLayout::Transform> shapedTextTransform(const WPXPropertyList &frame)
+{
+    const char *const keys[] = {"libcdr:transform-a", "libcdr:transform-b", "libcdr:transform-c",
+                                "libcdr:transform-d", "libcdr:transform-e", "libcdr:transform-f"};
+    double values[std::size(keys)];
+    for (std::size_t i = 0; i < std::size(keys); ++i) {
+        const WPXProperty *property = frame[keys[i]];
+        if (!property || !std::isfinite(property->getDouble()))
+            return std::nullopt;
+        values[i] = property->getDouble();
+    }
+    const TextLayout::Transform transform{values[0], values[1],      values[2],
+                                          values[3], values[4] * 72, values[5] * 72};
+    if (transform.movesOnly())
+        return std::nullopt;
+    return transform;
+}
+
+// Where a text object's lines are laid out.
+struct TextFrame
+{
+    // In the coordinates the text is written in.
+    TextLayout::Frame box;
+    // Puts those on the page, when they are the text's own.
+    std::optional<TextLayout::Transform> transform;
+    // The first line starts at (0, 0).
+    bool atOrigin = false;
+};
+
+// Text that is turned, stretched or mirrored is laid out in its own
+// coordinates, which a transform then puts on the page; other text on the
+// page, in the frame libcdr gives it.
+TextFrame textFrame(const WPXPropertyList &frame, TextLayout::Anchor anchor)
+{
+    TextFrame placed;
+    placed.box = {realOf(frame, "svg:x") * 72, realOf(frame, "svg:y") * 72,
+                  realOf(frame, "svg:width") * 72, realOf(frame, "svg:height") * 72};
+    if (!frame["svg:x"] || !frame["svg:y"])
+        return placed;
+    const std::optional<TextLayout::Transform> transform = shapedTextTransform(frame);
+    if (!transform)
+        return placed;
+    if (frame["libcdr:box-width"] && frame["libcdr:box-height"]) {
+        // A paragraph text's box stretches; its glyphs keep their size.
+        const TextLayout::Transform unstretched = transform->unstretched();
+        if (unstretched.movesOnly())
+            return placed;
+        placed.box = {0, 0, realOf(frame, "libcdr:box-width") * 72 * transform->scaleX(),
+                      realOf(frame, "libcdr:box-height") * 72 * transform->scaleY()};
+        placed.transform = unstretched;
+        return placed;
+    }
+    placed.transform = transform;
+    placed.box = TextLayout::ownFrame(placed.box, *transform, anchor).value_or(TextLayout::Frame{});
+    placed.atOrigin = true;
+    return placed;
 }
 
 // How much wider than its box wrapped text may run, as a share of the width.
@@ -737,47 +798,54 @@ void CDRSVGGenerator::endTextObject()
         }
     }
     const WPXPropertyList &frame = text.frame;
-    const TextLayout::Frame box{realOf(frame, "svg:x") * 72, realOf(frame, "svg:y") * 72,
-                                realOf(frame, "svg:width") * 72, realOf(frame, "svg:height") * 72};
-    if (frame["svg:x"] && frame["svg:y"] && TextLayout::wrapsInFrame(box, lines)) {
-        writeWrappedText(text, box, TextLayout::sizesOf(lines));
-        return;
-    }
-    const std::vector<TextLayout::Placement> placements = TextLayout::place(box, lines);
     const TextLayout::Anchor anchor =
         lines.empty() ? TextLayout::Anchor::Start : lines.front().anchor;
+    const bool positioned = frame["svg:x"] && frame["svg:y"];
+    const TextFrame placed = textFrame(frame, anchor);
+    const TextLayout::Frame &box = placed.box;
+    const std::optional<TextLayout::Transform> &transform = placed.transform;
+    if (positioned && TextLayout::wrapsInFrame(box, lines)) {
+        writeWrappedText(text, box, TextLayout::sizesOf(lines), transform);
+        return;
+    }
+    const std::vector<TextLayout::Placement> placements =
+        placed.atOrigin ? TextLayout::placeAtOrigin(box, lines) : TextLayout::place(box, lines);
 
     m_out += "<svg:text ";
-    if (frame["svg:x"] && frame["svg:y"]) {
+    if (positioned) {
         m_out += "x=\"";
-        number(placements.empty() ? realOf(frame, "svg:x") * 72 : placements.front().x);
+        number(placements.empty() ? box.x : placements.front().x);
         m_out += "\" y=\"";
-        number(placements.empty() ? realOf(frame, "svg:y") * 72 : placements.front().baseline);
+        number(placements.empty() ? box.y : placements.front().baseline);
         m_out += "\"";
     }
     writeAnchor(anchor, " text-anchor=\"", "\"");
     const double width = TextLayout::fittedWidth(box, lines);
-    if (width > 0 && frame["svg:x"] && frame["svg:y"] && !frame["libwpg:rotate"]) {
+    if (width > 0 && positioned && !frame["libwpg:rotate"]) {
         m_out += " textLength=\"";
         number(width);
         m_out += "\" lengthAdjust=\"spacingAndGlyphs\"";
     }
-    writeRotation(frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+    writeTextTransform(frame, transform);
     m_out += ">\n";
 
     double baseline = placements.empty() ? 0.0 : placements.front().baseline;
     for (std::size_t i = 0; i < text.lines.size(); ++i) {
         const TextLine &line = text.lines[i];
-        for (std::size_t j = 0; j < line.spans.size(); ++j) {
-            const TextSpan &span = line.spans[j];
-            if (span.raw) {
-                m_out += span.content;
+        // A position on a span without characters is lost, so the line is
+        // placed by its first span with some.
+        const auto firstDrawn =
+            std::find_if(line.spans.begin(), line.spans.end(),
+                         [](const TextSpan &s) { return !s.plainText.empty(); });
+        for (auto span = line.spans.begin(); span != line.spans.end(); ++span) {
+            if (span->raw) {
+                m_out += span->content;
                 continue;
             }
             m_out += "<svg:tspan ";
             // A later line starts below the previous one, back at the
             // text's edge; the first line is placed by the text element.
-            if (j == 0 && i > 0 && placements[i].newLine) {
+            if (span == firstDrawn && i > 0 && placements[i].newLine) {
                 m_out += "x=\"";
                 number(placements[i].x);
                 m_out += "\" dy=\"";
@@ -787,8 +855,8 @@ void CDRSVGGenerator::endTextObject()
                 if (line.anchor != anchor)
                     writeAnchor(line.anchor, "text-anchor=\"", "\" ");
             }
-            m_out += span.attributes;
-            m_out += span.content;
+            m_out += span->attributes;
+            m_out += span->content;
             m_out += "</svg:tspan>\n";
         }
     }
@@ -799,7 +867,8 @@ void CDRSVGGenerator::endTextObject()
 // text cannot wrap, so they go into the box as XHTML, which the web view
 // wraps with the fonts it really has.
 void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
-                                       const std::vector<double> &sizes)
+                                       const std::vector<double> &sizes,
+                                       const std::optional<TextLayout::Transform> &transform)
 {
     // Even metric-compatible faces differ a little in kerning and hinting:
     // the box grows away from its aligned edge, so that a line that just
@@ -819,7 +888,7 @@ void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout:
     m_out += "\" height=\"";
     number(box.height);
     m_out += "\"";
-    writeRotation(text.frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+    writeTextTransform(text.frame, transform);
     m_out += ">\n<div xmlns=\"http://www.w3.org/1999/xhtml\" style=\"line-height: ";
     number(TextLayout::LineSpacing);
     m_out += "; \">\n";
@@ -851,6 +920,22 @@ void CDRSVGGenerator::writeWrappedText(const TextObject &text, const TextLayout:
         m_out += "</div>\n";
     }
     m_out += "</div>\n</svg:foreignObject>\n";
+}
+
+void CDRSVGGenerator::writeTextTransform(const WPXPropertyList &frame,
+                                         const std::optional<TextLayout::Transform> &transform)
+{
+    if (!transform) {
+        writeRotation(frame, "svg:x", "svg:y", " transform=\"translate(", ")\"");
+        return;
+    }
+    m_out += " transform=\"matrix(";
+    for (double value : {transform->a, transform->b, transform->c, transform->d, transform->e}) {
+        number(value);
+        m_out += ' ';
+    }
+    number(transform->f);
+    m_out += ")\"";
 }
 
 void CDRSVGGenerator::writeAnchor(TextLayout::Anchor anchor, std::string_view opening,
@@ -914,6 +999,15 @@ std::string CDRSVGGenerator::spanStyle(const WPXPropertyList &propList)
         m_out += "opacity: ";
         number(opacity->getDouble());
         m_out += "; ";
+    }
+    if (const WPXProperty *colour = propList["svg:stroke-color"]) {
+        m_out += "-webkit-text-stroke: ";
+        points(propList, "svg:stroke-width");
+        m_out += "px ";
+        appendAttributeText(colour->getStr());
+        m_out += "; ";
+        if (isText(propList["svg:paint-order"], "stroke"))
+            m_out += "paint-order: stroke; ";
     }
     std::string style = m_out.substr(mark);
     m_out.resize(mark);
@@ -986,6 +1080,16 @@ void CDRSVGGenerator::startTextSpan(const WPXPropertyList &propList)
             number(realOf(propList, key));
             m_out += "\" ";
         }
+    }
+    // Outlined glyphs.
+    if (const WPXProperty *colour = propList["svg:stroke-color"]) {
+        m_out += "stroke=\"";
+        appendAttributeText(colour->getStr());
+        m_out += "\" stroke-width=\"";
+        points(propList, "svg:stroke-width");
+        m_out += "\" ";
+        if (isText(propList["svg:paint-order"], "stroke"))
+            m_out += "paint-order=\"stroke\" ";
     }
     m_out += ">\n";
     if (!m_text)

@@ -99,7 +99,12 @@ private:
     };
     TextLine &currentTextLine();
     void writeWrappedText(const TextObject &text, const TextLayout::Frame &box,
-                          const std::vector<double> &sizes);
+                          const std::vector<double> &sizes,
+                          const std::optional<TextLayout::Transform> &transform);
+    // Puts text laid out in its own coordinates onto the page, or turns it
+    // by libwpg:rotate about its origin.
+    void writeTextTransform(const WPXPropertyList &frame,
+                            const std::optional<TextLayout::Transform> &transform);
     std::string spanStyle(const WPXPropertyList &propList);
     void writeAnchor(TextLayout::Anchor anchor, std::string_view opening, std::string_view closing);
 

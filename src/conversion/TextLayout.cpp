@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 
 namespace TextLayout {
 
@@ -21,6 +22,12 @@ constexpr double IdeographHeight = 0.84;
 constexpr double IdeographDepth = 0.12;
 // A glyph box less tall than this many font sizes holds one line.
 constexpr double OneLineLimit = 1.5;
+// Stretching text by less than a thousandth leaves it as it looks.
+constexpr double ShapeTolerance = 1e-3;
+// A turned glyph box tells its width from its height only while it is not
+// too square to the diagonals: the share of its page box that the turn
+// mixes in must stay this far below the share it keeps.
+constexpr double SeparableShare = 0.5;
 
 bool isIdeographic(char32_t c)
 {
@@ -35,6 +42,31 @@ double sizeOf(const Line &line)
 }
 
 } // namespace
+
+bool Transform::movesOnly() const
+{
+    return std::abs(a - 1) < ShapeTolerance && std::abs(b) < ShapeTolerance &&
+           std::abs(c) < ShapeTolerance && std::abs(d - 1) < ShapeTolerance;
+}
+
+double Transform::scaleX() const
+{
+    return std::hypot(a, b);
+}
+
+double Transform::scaleY() const
+{
+    return std::hypot(c, d);
+}
+
+Transform Transform::unstretched() const
+{
+    const double x = scaleX();
+    const double y = scaleY();
+    if (!(x > 0 && y > 0))
+        return *this;
+    return {a / x, b / x, c / y, d / y, e, f};
+}
 
 std::vector<double> sizesOf(const std::vector<Line> &lines)
 {
@@ -134,6 +166,50 @@ bool wrapsInFrame(const Frame &frame, const std::vector<Line> &lines)
         height += LineSpacing * size;
     return !isGlyphBox(frame, lines.size(), largestSize(sizes)) &&
            frame.height >= height + 0.9 * LineSpacing * sizes.back();
+}
+
+std::optional<Frame> ownFrame(const Frame &pageFrame, const Transform &t, Anchor anchor)
+{
+    // libcdr's frame is twice as wide as the glyphs and starts where a text
+    // frame aligned like the text would.
+    const double width = pageFrame.width / 2;
+    const double shift = anchor == Anchor::Middle ? width / 2 : anchor == Anchor::End ? width : 0;
+    const double pageX = pageFrame.x + shift;
+    const double pageY = pageFrame.y;
+
+    // The page box of a box w by h is w |a| + h |c| wide and w |b| + h |d| tall.
+    const double kept = std::abs(t.a) * std::abs(t.d);
+    const double mixed = std::abs(t.b) * std::abs(t.c);
+    const double determinant = kept - mixed;
+    if (determinant == 0 || !(std::abs(determinant) >= SeparableShare * (kept + mixed)))
+        return std::nullopt;
+    const double w = (width * std::abs(t.d) - pageFrame.height * std::abs(t.c)) / determinant;
+    const double h = (pageFrame.height * std::abs(t.a) - width * std::abs(t.b)) / determinant;
+    if (!(w > 0 && h > 0))
+        return std::nullopt;
+
+    // Its top-left corner (x, y) lands where the page box starts, less what
+    // the corners reaching further left or up add.
+    const double u = pageX - t.e - std::min(0.0, t.a * w) - std::min(0.0, t.c * h);
+    const double v = pageY - t.f - std::min(0.0, t.b * w) - std::min(0.0, t.d * h);
+    const double inverse = 1 / (t.a * t.d - t.b * t.c);
+    const double x = (u * t.d - t.c * v) * inverse;
+    const double y = (t.a * v - t.b * u) * inverse;
+    const double ownShift = anchor == Anchor::Middle ? w / 2 : anchor == Anchor::End ? w : 0;
+    return Frame{x - ownShift, y, 2 * w, h};
+}
+
+std::vector<Placement> placeAtOrigin(const Frame &frame, const std::vector<Line> &lines)
+{
+    std::vector<Placement> placements = place(frame, lines);
+    if (placements.empty())
+        return placements;
+    const Placement first = placements.front();
+    for (Placement &line : placements) {
+        line.x -= first.x;
+        line.baseline -= first.baseline;
+    }
+    return placements;
 }
 
 std::vector<Placement> place(const Frame &frame, const std::vector<Line> &lines)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,31 @@ struct Line
     Anchor anchor = Anchor::Start;
 };
 
+// Where a text's own coordinates land on the page, as SVG's
+// matrix(a b c d e f): x' = a x + c y + e, y' = b x + d y + f. Turned,
+// stretched, condensed and mirrored text is drawn in its own coordinates
+// through it; those hang from the start of the first baseline (artistic
+// text) or the top-left corner of the box (paragraph text).
+struct Transform
+{
+    double a = 1;
+    double b = 0;
+    double c = 0;
+    double d = 1;
+    double e = 0; // points
+    double f = 0; // points
+
+    // Whether it only moves the text, leaving its shape as it is.
+    bool movesOnly() const;
+    // How much it stretches the text's own x and y axes.
+    double scaleX() const;
+    double scaleY() const;
+    // The same without its stretch: what CorelDRAW does to the text in a
+    // paragraph text's box, whose stretch widens the box, not the glyphs.
+    // Unchanged when it squashes an axis flat.
+    Transform unstretched() const;
+};
+
 struct Placement
 {
     bool newLine = true; // false: the line goes on after the previous one
@@ -60,6 +86,17 @@ constexpr double XHeight = 0.52;
 
 // One placement per line, in order.
 std::vector<Placement> place(const Frame &frame, const std::vector<Line> &lines);
+
+// As place, moved so that the first line starts at (0, 0): where an artistic
+// text's own coordinates start it. The frame may be empty when it is not
+// known; the lines then follow at the usual spacing.
+std::vector<Placement> placeAtOrigin(const Frame &frame, const std::vector<Line> &lines);
+
+// The frame libcdr gives an artistic text's glyphs (see above), in the
+// text's own coordinates, worked out from the frame it gives them on the
+// page. Nothing when the text is turned too near a diagonal for the page box
+// to tell its glyphs' width from their height.
+std::optional<Frame> ownFrame(const Frame &pageFrame, const Transform &transform, Anchor anchor);
 
 // The width that the glyphs of a one-line glyph box cover in the drawing,
 // or 0 when that is not known. Artistic text keeps the size CorelDRAW gives

@@ -11,11 +11,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QThread>
 #include <QUrl>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -136,6 +139,60 @@ TEST(ConversionTest, MirroredBitmapsAreDrawnTheRightWayUp)
         "<svg:image x=\"426.57\" y=\"219.781\" width=\"154.833\" height=\"154.833\" "
         "preserveAspectRatio=\"none\" transform=\"translate(503.987, 297.198) rotate(0) "
         "scale(1, -1) translate(-503.987, -297.198)\" "));
+}
+
+// The poker chip's card letters are turned with their cards: on page 1 the
+// A by 80 degrees, the K by 40 and the J by -40, each in its own coordinates
+// and drawn at its origin.
+TEST(ConversionTest, TurnedTextIsDrawnTurned)
+{
+    CDR2SVG converter(drawing("x5_irank_modelo1.cdr"));
+    ASSERT_TRUE(converter.convertToSVG(nullptr));
+    const QByteArray &document = converter.svgData();
+    QXmlStreamReader xml(document);
+    QMap<QString, double> turns;
+    QString transform;
+    int page = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("svg"))
+            ++page;
+        if (page != 1)
+            continue;
+        if (xml.isStartElement() && xml.name() == QLatin1String("text")) {
+            transform = xml.attributes().value("transform").toString();
+            if (!transform.isEmpty()) {
+                EXPECT_EQ(xml.attributes().value("x"), QLatin1String("0"));
+                EXPECT_EQ(xml.attributes().value("y"), QLatin1String("0"));
+            }
+        } else if (xml.isCharacters() && !transform.isEmpty() && !xml.isWhitespace()) {
+            const QStringList m = transform.mid(7, transform.size() - 8).split(' ');
+            ASSERT_EQ(m.size(), 6) << transform.toStdString();
+            turns[xml.text().trimmed().toString()] =
+                std::atan2(m[1].toDouble(), m[0].toDouble()) * 180 / M_PI;
+            transform.clear();
+        }
+    }
+    EXPECT_FALSE(xml.hasError());
+    ASSERT_EQ(turns.size(), 4) << QStringList(turns.keys()).join(',').toStdString();
+    EXPECT_NEAR(turns["A"], 80, 0.1);
+    EXPECT_NEAR(turns["K"], 40, 0.1);
+    EXPECT_NEAR(turns["J"], -40, 0.1);
+    // The name is only condensed.
+    EXPECT_EQ(turns["iRank"], 0);
+}
+
+// The chip's numbers are white with a black outline, its name's outline
+// lies behind the white fill.
+TEST(ConversionTest, OutlinedTextKeepsItsOutline)
+{
+    CDR2SVG converter(drawing("x5_irank_modelo1.cdr"));
+    ASSERT_TRUE(converter.convertToSVG(nullptr));
+    const QByteArray &document = converter.svgData();
+    EXPECT_TRUE(document.contains("font-size=\"37\" fill=\"#ffffff\" stroke=\"#000200\" "
+                                  "stroke-width=\"0.708661\" >\n5\n"));
+    EXPECT_TRUE(document.contains("font-size=\"10.5\" fill=\"#ffffff\" stroke=\"#000000\" "
+                                  "stroke-width=\"0.566929\" paint-order=\"stroke\" >\niRank\n"));
 }
 
 TEST(ConversionTest, NonAsciiTextKeepsItsUtf8Bytes)

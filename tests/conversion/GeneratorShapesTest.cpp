@@ -7,6 +7,7 @@
 #include <QTemporaryFile>
 #include <QUrl>
 
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -205,6 +206,133 @@ TEST_F(GeneratorTest, RotatedTextTurnsAboutItsOrigin)
                       "translate(-72, -144)\">\n</svg:text>\n");
 }
 
+namespace {
+
+// The keys by which libcdr tells where a text's own coordinates land on the
+// page: lengths in inches, the rest plain factors.
+WPXPropertyList placedBy(WPXPropertyList frame, double a, double b, double c, double d, double e,
+                         double f)
+{
+    frame.insert("libcdr:transform-a", real(a));
+    frame.insert("libcdr:transform-b", real(b));
+    frame.insert("libcdr:transform-c", real(c));
+    frame.insert("libcdr:transform-d", real(d));
+    frame.insert("libcdr:transform-e", inches(e));
+    frame.insert("libcdr:transform-f", inches(f));
+    return frame;
+}
+
+} // namespace
+
+// Artistic text turned to run upwards from (1, 2) inches: laid out in its own
+// coordinates, where its baseline starts at the origin, and fitted to the
+// width of its glyphs there (36 points, the page box's height).
+TEST_F(GeneratorTest, TurnedTextIsDrawnInItsOwnCoordinates)
+{
+    begin();
+    generator.startTextObject(placedBy(props({{"svg:x", inches(0.8)},
+                                              {"svg:y", inches(1.5)},
+                                              {"svg:width", inches(0.4)},
+                                              {"svg:height", inches(0.5)}}),
+                                       0, -1, 1, 0, 1, 2),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(20, Unit::Point)}}));
+    generator.insertText("27");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.endTextObject();
+    EXPECT_EQ(body(),
+              "<svg:text x=\"0\" y=\"0\" textLength=\"36\" lengthAdjust=\"spacingAndGlyphs\" "
+              "transform=\"matrix(0 -1 1 0 72 144)\">\n"
+              "<svg:tspan font-size=\"20\" >\n27\n</svg:tspan>\n</svg:text>\n");
+}
+
+// Near a diagonal the page box tells nothing of the glyphs: the lines hang
+// from the origin at the usual spacing.
+TEST_F(GeneratorTest, TextTurnedNearADiagonalHangsFromItsOrigin)
+{
+    begin();
+    const double r = std::sqrt(0.5);
+    generator.startTextObject(placedBy(props({{"svg:x", inches(1)},
+                                              {"svg:y", inches(1)},
+                                              {"svg:width", inches(1)},
+                                              {"svg:height", inches(0.5)}}),
+                                       r, r, -r, r, 1, 2),
+                              WPXPropertyListVector());
+    for (const char *words : {"one", "two"}) {
+        generator.startTextLine(WPXPropertyList());
+        generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+        generator.insertText(words);
+        generator.endTextSpan();
+        generator.endTextLine();
+    }
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text x=\"0\" y=\"0\" "
+                      "transform=\"matrix(0.707107 0.707107 -0.707107 0.707107 72 144)\">\n"
+                      "<svg:tspan font-size=\"10\" >\none\n</svg:tspan>\n"
+                      "<svg:tspan x=\"0\" dy=\"11.5\" font-size=\"10\" >\ntwo\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
+// Stretching a paragraph text's box widens the box, not its glyphs: a box
+// 1.5 inches wide stretched to 3 is drawn as a 3-inch box, as if it had not
+// been stretched, and turned, it is turned but not stretched.
+TEST_F(GeneratorTest, ParagraphTextTurnsButItsGlyphsDoNotStretch)
+{
+    const auto paragraph = [this](double a, double b, double c, double d) {
+        generator.startTextObject(placedBy(props({{"svg:x", inches(1)},
+                                                  {"svg:y", inches(2)},
+                                                  {"svg:width", inches(3)},
+                                                  {"svg:height", inches(0.25)},
+                                                  {"libcdr:box-width", inches(1.5)},
+                                                  {"libcdr:box-height", inches(0.25)}}),
+                                           a, b, c, d, 1, 2),
+                                  WPXPropertyListVector());
+        generator.startTextLine(WPXPropertyList());
+        generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(12, Unit::Point)}}));
+        generator.insertText("words");
+        generator.endTextSpan();
+        generator.endTextLine();
+        generator.endTextObject();
+    };
+    begin();
+    paragraph(2, 0, 0, 1);
+    paragraph(0, -2, 1, 0);
+    const std::string span = "<svg:tspan font-size=\"12\" >\nwords\n</svg:tspan>\n</svg:text>\n";
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"154.8\">\n" + span +
+                          "<svg:text x=\"0\" y=\"10.8\" transform=\"matrix(0 -1 1 0 72 144)\">\n" +
+                          span);
+}
+
+// A line that starts with a span without characters, as a line break leaves
+// one, is placed by its first span with characters: a position on an empty
+// span would be lost.
+TEST_F(GeneratorTest, LinesAfterABreakKeepTheirPlace)
+{
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+    generator.insertText("one");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+    generator.endTextSpan();
+    generator.startTextSpan(props({{"fo:font-size", WPXProperty::real(10, Unit::Point)}}));
+    generator.insertText("two");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.endTextObject();
+    EXPECT_EQ(body(), "<svg:text x=\"72\" y=\"153\">\n"
+                      "<svg:tspan font-size=\"10\" >\none\n</svg:tspan>\n"
+                      "<svg:tspan font-size=\"10\" >\n</svg:tspan>\n"
+                      "<svg:tspan x=\"72\" dy=\"11.5\" font-size=\"10\" >\ntwo\n</svg:tspan>\n"
+                      "</svg:text>\n");
+}
+
 // Lines of a text box are 1.15 font sizes of the lower line apart; an empty
 // line takes the size of the next line.
 TEST_F(GeneratorTest, LaterLinesStartBelowThePreviousOne)
@@ -310,6 +438,50 @@ TEST_F(GeneratorTest, TextLeftOpenEndsWithItsPage)
 }
 
 // Text that comes outside any span is written as it stands.
+// Outlined glyphs, one outline drawn over the fill and one behind it, in
+// SVG text and in wrapped text.
+TEST_F(GeneratorTest, OutlinedTextKeepsItsOutline)
+{
+    const WPXPropertyList outlined = props({{"fo:color", text("#ffffff")},
+                                            {"svg:stroke-color", text("#000000")},
+                                            {"svg:stroke-width", inches(0.01)}});
+    WPXPropertyList behind = outlined;
+    behind.insert("svg:paint-order", text("stroke"));
+    begin();
+    generator.startTextObject(props({{"svg:x", inches(1)}, {"svg:y", inches(2)}}),
+                              WPXPropertyListVector());
+    for (const WPXPropertyList &span : {outlined, behind}) {
+        generator.startTextSpan(span);
+        generator.insertText("5");
+        generator.endTextSpan();
+    }
+    generator.endTextObject();
+    generator.startTextObject(props({{"svg:x", inches(1)},
+                                     {"svg:y", inches(2)},
+                                     {"svg:width", inches(2)},
+                                     {"svg:height", inches(1)}}),
+                              WPXPropertyListVector());
+    generator.startTextLine(WPXPropertyList());
+    generator.startTextSpan(behind);
+    generator.insertText("wrapped");
+    generator.endTextSpan();
+    generator.endTextLine();
+    generator.endTextObject();
+    const std::string page = body();
+    EXPECT_NE(
+        page.find("<svg:text x=\"72\" y=\"154.8\">\n"
+                  "<svg:tspan fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"0.72\" >\n5\n"
+                  "</svg:tspan>\n"
+                  "<svg:tspan fill=\"#ffffff\" stroke=\"#000000\" stroke-width=\"0.72\" "
+                  "paint-order=\"stroke\" >\n5\n</svg:tspan>\n"),
+        std::string::npos)
+        << page;
+    EXPECT_NE(page.find("<span style=\"color: #ffffff; -webkit-text-stroke: 0.72px #000000; "
+                        "paint-order: stroke; \">wrapped</span>"),
+              std::string::npos)
+        << page;
+}
+
 TEST_F(GeneratorTest, TextOutsideSpansIsKept)
 {
     begin();

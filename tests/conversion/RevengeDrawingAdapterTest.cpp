@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 namespace {
@@ -27,6 +28,8 @@ public:
     std::set<std::string> styleKeys;
     std::string characters;
     double widestStroke = 0;
+    int solidFills = 0;
+    std::map<std::string, int> textColours;
 
     void startGraphics(const WPXPropertyList &list) override
     {
@@ -49,6 +52,8 @@ public:
             styleKeys.insert(entry.first);
         if (const WPXProperty *width = list["svg:stroke-width"])
             widestStroke = std::max(widestStroke, width->getDouble());
+        if (list["draw:fill"] && list["draw:fill"]->getStr() == "solid")
+            ++solidFills;
     }
     void startLayer(const WPXPropertyList &) override { ++depth; }
     void endLayer() override
@@ -99,6 +104,14 @@ public:
         ++texts;
         inText = true;
         EXPECT_NE(list["svg:x"], nullptr);
+        // Where the text's own coordinates land: plain factors and inches.
+        for (const char *key : {"libcdr:transform-a", "libcdr:transform-d"}) {
+            ASSERT_NE(list[key], nullptr) << key;
+            EXPECT_EQ(list[key]->kind(), WPXProperty::Kind::Real) << key;
+            EXPECT_EQ(list[key]->unit(), WPXProperty::Unit::Generic) << key;
+        }
+        ASSERT_NE(list["libcdr:transform-f"], nullptr);
+        EXPECT_EQ(list["libcdr:transform-f"]->unit(), WPXProperty::Unit::Inch);
     }
     void endTextObject() override { inText = false; }
     void startTextLine(const WPXPropertyList &) override { EXPECT_TRUE(inText); }
@@ -110,6 +123,8 @@ public:
         if (const WPXProperty *size = list["fo:font-size"]) {
             EXPECT_EQ(size->unit(), WPXProperty::Unit::Point);
         }
+        if (const WPXProperty *colour = list["fo:color"])
+            ++textColours[colour->getStr()];
     }
     void endTextSpan() override {}
     void insertText(const WPXString &text) override { characters += text.str(); }
@@ -196,6 +211,39 @@ TEST(RevengeDrawingAdapterTest, ArcFlagsReachThePage)
         << pages[0].str();
 }
 
+// A text object's transform as libcdr sends it reaches the page.
+TEST(RevengeDrawingAdapterTest, TextTransformReachesThePage)
+{
+    CDRStringVector pages;
+    CDRSVGGenerator generator(pages);
+    RevengeDrawingAdapter adapter(generator);
+    librevenge::RVNGPropertyList frame, span;
+    frame.insert("svg:x", 0.9);
+    frame.insert("svg:y", 1.5);
+    frame.insert("svg:width", 0.4);
+    frame.insert("svg:height", 0.5);
+    frame.insert("libcdr:transform-a", 0.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-b", -1.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-c", 1.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-d", 0.0, librevenge::RVNG_GENERIC);
+    frame.insert("libcdr:transform-e", 1.0);
+    frame.insert("libcdr:transform-f", 2.0);
+    span.insert("fo:font-size", 20.0, librevenge::RVNG_POINT);
+
+    adapter.startPage(librevenge::RVNGPropertyList());
+    adapter.startTextObject(frame);
+    adapter.openParagraph(librevenge::RVNGPropertyList());
+    adapter.openSpan(span);
+    adapter.insertText("27");
+    adapter.closeSpan();
+    adapter.closeParagraph();
+    adapter.endTextObject();
+    adapter.endPage();
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_NE(pages[0].str().find(" transform=\"matrix(0 -1 1 0 72 144)\">\n"), std::string::npos)
+        << pages[0].str();
+}
+
 TEST(RevengeDrawingAdapterTest, PathsAndStylesArriveInContractTerms)
 {
     const CheckingPainter painter = parse(drawing("cdr09_fas-dpd_ICON.cdr"));
@@ -227,6 +275,20 @@ TEST(RevengeDrawingAdapterTest, TextKeepsEveryCharacterInSpans)
     EXPECT_NE(painter.characters.find("Hello world"), std::string::npos);
     EXPECT_NE(painter.characters.find("\xe5\x96\xac\xe4\xbc\x8a"), std::string::npos); // 喬伊
     EXPECT_NE(painter.characters.find("This is a sample document"), std::string::npos);
+}
+
+// A CorelDRAW 2024 drawing: boxes filled white, black text in them and
+// some in colour. Read with the layout of older fills, every shape lost its
+// fill and all text came out white.
+TEST(RevengeDrawingAdapterTest, FillsOfRecentDrawingsAreRead)
+{
+    const CheckingPainter painter = parse(drawing("v25_2024_Razoom-laser_map.cdr"));
+    EXPECT_EQ(painter.solidFills, 102);
+    std::set<std::string> colours;
+    for (const auto &[colour, spans] : painter.textColours)
+        colours.insert(colour);
+    EXPECT_EQ(colours, (std::set<std::string>{"#000000", "#0000ff", "#00ff00", "#ff0000"}));
+    EXPECT_GT(painter.textColours.at("#000000"), 1000);
 }
 
 // The drawing's round chips are drawn with arcs of both kinds: short and

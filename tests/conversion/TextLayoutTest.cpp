@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace TextLayout;
 
 TEST(TextLayoutTest, GlyphsReachAsTheirShapesDo)
@@ -120,4 +122,90 @@ TEST(TextLayoutTest, OneLineGlyphBoxesAreFittedToTheirGlyphs)
     EXPECT_EQ(
         fittedWidth({0, 0, 120, 30}, {{12, "One", Anchor::Start}, {12, "Two", Anchor::Start}}), 0);
     EXPECT_EQ(fittedWidth({0, 0, 0, 10}, {{12, "Label", Anchor::Start}}), 0);
+}
+
+namespace {
+
+void expectFrame(const std::optional<Frame> &frame, const Frame &expected)
+{
+    ASSERT_TRUE(frame.has_value());
+    EXPECT_NEAR(frame->x, expected.x, 1e-9);
+    EXPECT_NEAR(frame->y, expected.y, 1e-9);
+    EXPECT_NEAR(frame->width, expected.width, 1e-9);
+    EXPECT_NEAR(frame->height, expected.height, 1e-9);
+}
+
+} // namespace
+
+TEST(TextLayoutTest, TransformsTellMovingFromShaping)
+{
+    EXPECT_TRUE((Transform{1, 0, 0, 1, 300, -20}).movesOnly());
+    EXPECT_TRUE((Transform{1.0002, 0, 0, 0.9998, 0, 0}).movesOnly());
+    EXPECT_FALSE((Transform{0.959, 0, 0, 1, 0, 0}).movesOnly());
+    EXPECT_FALSE((Transform{0, -1, 1, 0, 0, 0}).movesOnly());
+    EXPECT_FALSE((Transform{1, 0, 0, -1, 0, 0}).movesOnly());
+
+    // Turned by 30 degrees and stretched 2 by 3: the stretch comes off, the
+    // turn and the place stay.
+    const double c = std::cos(M_PI / 6), s = std::sin(M_PI / 6);
+    const Transform shaped{2 * c, 2 * s, -3 * s, 3 * c, 10, 20};
+    EXPECT_DOUBLE_EQ(shaped.scaleX(), 2);
+    EXPECT_DOUBLE_EQ(shaped.scaleY(), 3);
+    const Transform turned = shaped.unstretched();
+    EXPECT_DOUBLE_EQ(turned.a, c);
+    EXPECT_DOUBLE_EQ(turned.b, s);
+    EXPECT_DOUBLE_EQ(turned.c, -s);
+    EXPECT_DOUBLE_EQ(turned.d, c);
+    EXPECT_EQ(turned.e, 10);
+    EXPECT_EQ(turned.f, 20);
+    EXPECT_TRUE((Transform{2, 0, 0, 3, 10, 20}).unstretched().movesOnly());
+    // A flattened axis has no stretch to take off.
+    EXPECT_EQ((Transform{0, 0, 0, 3, 1, 2}).unstretched().d, 3);
+}
+
+// Glyphs 40 by 24 points in the text's own coordinates, 2 points right of the
+// origin and reaching 20 above the baseline; libcdr's frame on the page is
+// their page box, twice as wide, starting where the text's alignment has it.
+TEST(TextLayoutTest, OwnFrameOfAStretchedOrTurnedText)
+{
+    const Frame own{2, -20, 80, 24};
+    // Condensed to half its width.
+    expectFrame(ownFrame({101, 180, 40, 24}, {0.5, 0, 0, 1, 100, 200}, Anchor::Start), own);
+    // Turned to run upwards: its page box is 24 wide and 40 tall.
+    expectFrame(ownFrame({80, 158, 48, 40}, {0, -1, 1, 0, 100, 200}, Anchor::Start), own);
+    // Mirrored top to bottom.
+    expectFrame(ownFrame({102, 196, 80, 24}, {1, 0, 0, -1, 100, 200}, Anchor::Start), own);
+    // Centred glyphs, condensed: their page box starts at 90 and is 20 wide,
+    // libcdr's frame a quarter of its width further left.
+    expectFrame(ownFrame({80, 180, 40, 24}, {0.5, 0, 0, 1, 100, 200}, Anchor::Middle),
+                Frame{-40, -20, 80, 24});
+    // Right-aligned glyphs end at the origin.
+    expectFrame(ownFrame({60, 180, 40, 24}, {0.5, 0, 0, 1, 100, 200}, Anchor::End),
+                Frame{-80, -20, 80, 24});
+    // Near the diagonals a page box no longer tells width from height.
+    const double r = std::sqrt(0.5);
+    EXPECT_FALSE(ownFrame({0, 0, 90, 45}, {r, r, -r, r, 0, 0}, Anchor::Start).has_value());
+    // Nor does one that is squashed flat.
+    EXPECT_FALSE(ownFrame({0, 0, 10, 0}, {0.5, 0, 0, 0, 0, 0}, Anchor::Start).has_value());
+}
+
+TEST(TextLayoutTest, ArtisticTextStartsAtItsOrigin)
+{
+    // Laid out in its glyph box, then moved so that the first baseline
+    // starts at the origin; the second line keeps its distance.
+    const std::vector<Placement> placed =
+        placeAtOrigin({2, -10, 80, 20}, {{10, "AB", Anchor::Start}, {10, "CD", Anchor::Start}});
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_DOUBLE_EQ(placed[0].x, 0);
+    EXPECT_DOUBLE_EQ(placed[0].baseline, 0);
+    EXPECT_DOUBLE_EQ(placed[1].x, 0);
+    EXPECT_DOUBLE_EQ(placed[1].baseline, 20 - 7.2);
+    // Without a frame the lines follow at the usual spacing.
+    const std::vector<Placement> unknown =
+        placeAtOrigin({}, {{10, "AB", Anchor::Middle}, {20, "CD", Anchor::Middle}});
+    ASSERT_EQ(unknown.size(), 2u);
+    EXPECT_DOUBLE_EQ(unknown[0].baseline, 0);
+    EXPECT_DOUBLE_EQ(unknown[1].baseline, 1.15 * 20);
+    EXPECT_DOUBLE_EQ(unknown[1].x, 0);
+    EXPECT_TRUE(placeAtOrigin({}, {}).empty());
 }
