@@ -1,10 +1,9 @@
 #include "CDR2SVG.h"
 
 #include "CDRStringVector.h"
-#include "GenerateSVG.h"
+#include "TMPManager.h"
 
-#include <libcdr/libcdr.h>
-#include <librevenge-stream/librevenge-stream.h>
+#include "foundation/Log.h"
 
 #include <cstring>
 
@@ -33,7 +32,21 @@ const char *const PageProlog = "<!-- \n"
 
 const char *const DocumentTail = "</body>\n</html>\n";
 
-QByteArray pageDocument(const CDRStringVector &pages)
+void setError(Error *error, int code, const QString &message)
+{
+    if (error)
+        *error = Error::withDescription(Error::CocoaErrorDomain, code, message);
+}
+
+std::string saveImage(QByteArrayView bytes)
+{
+    return TMPManager::instance().save(reinterpret_cast<const unsigned char *>(bytes.data()),
+                                       std::size_t(bytes.size()));
+}
+
+} // namespace
+
+QByteArray CDR2SVG::pageDocument(const CDRStringVector &pages)
 {
     qsizetype size = qsizetype(std::strlen(DocumentHead) + std::strlen(DocumentTail));
     for (unsigned i = 0; i < pages.size(); ++i)
@@ -54,34 +67,31 @@ QByteArray pageDocument(const CDRStringVector &pages)
     return document;
 }
 
-void setError(Error *error, int code, const QString &message)
-{
-    if (error)
-        *error = Error::withDescription(Error::CocoaErrorDomain, code, message);
-}
-
-} // namespace
-
-CDR2SVG::CDR2SVG(QString filePath)
+CDR2SVG::CDR2SVG(QString filePath, ParserLimits limits)
     : m_filePath(std::move(filePath))
+    , m_parser(limits)
 {}
 
 bool CDR2SVG::convertToSVG(Error *error)
 {
-    librevenge::RVNGFileStream input(m_filePath.toUtf8().constData());
-    if (!libcdr::CDRDocument::isSupported(&input)) {
+    ParseResult result = m_parser.parse(m_filePath, ParserProtocol::Format::CorelDraw, saveImage);
+    m_failureDetail = result.detail;
+    switch (result.status) {
+    case ParseResult::Status::NotSupported:
         setError(error, UnsupportedFileError, NewerVersionMessage);
         return false;
-    }
-    CDRStringVector pages;
-    if (!generateSVG(input, pages)) {
+    case ParseResult::Status::Failed:
+        // A crash, hang or limit of the parser is a failed parse too.
+        systemLog(QStringLiteral("Could not convert %1: %2").arg(m_filePath, m_failureDetail));
         setError(error, ConversionFailedError, NewerVersionMessage);
         return false;
+    case ParseResult::Status::Parsed:
+        break;
     }
-    if (pages.empty()) {
+    if (result.pages.empty()) {
         setError(error, ConversionFailedError, CannotOpenMessage);
         return false;
     }
-    m_svgData = pageDocument(pages);
+    m_svgData = pageDocument(result.pages);
     return true;
 }

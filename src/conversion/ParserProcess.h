@@ -1,0 +1,69 @@
+#pragma once
+
+#include "CDRStringVector.h"
+#include "ParserProtocol.h"
+#include "ParserStream.h"
+
+#include <QString>
+
+#include <mutex>
+
+// What a parser process made of a drawing.
+struct ParseResult
+{
+    enum class Status
+    {
+        Parsed,
+        NotSupported,
+        // libcdr failed, or the parser did not come to an end of its own.
+        Failed,
+    };
+    Status status = Status::Failed;
+    CDRStringVector pages;
+    // Why it failed, in a sentence for logs and error details.
+    QString detail;
+};
+
+// Parses drawings in a process of their own (quillmoor-parser), so that a
+// drawing that crashes libcdr, keeps it busy or makes it allocate without
+// end costs one failed conversion and never the application. The parser
+// runs with no network, under the memory limit, and is killed when it
+// runs past the time limit or is cancelled. Drawn images reach the
+// calling thread, which writes them as they arrive, in drawing order.
+class ParserProcess
+{
+public:
+    explicit ParserProcess(ParserLimits limits = {});
+    ~ParserProcess();
+    ParserProcess(const ParserProcess &) = delete;
+    ParserProcess &operator=(const ParserProcess &) = delete;
+
+    const ParserLimits &limits() const { return m_limits; }
+
+    // Runs one parse and waits for it; the parser has ended, one way or
+    // another, when this returns.
+    ParseResult parse(const QString &path, ParserProtocol::Format format,
+                      const ParserStream::ImageWriter &writeImage);
+
+    // From any thread: kills the parser of a parse in progress, which
+    // fails at once, and lets no later parse start.
+    void cancel();
+    bool isCancelled() const;
+
+    // The parser program: $QUILLMOOR_PARSER when set, else the one
+    // installed beside the running program, else the one of the build.
+    static QString executablePath();
+
+private:
+    struct Child;
+    ParseResult run(Child &child, const QString &path, ParserProtocol::Format format,
+                    const ParserStream::ImageWriter &writeImage);
+    bool start(Child &child, QString *why);
+
+    ParserLimits m_limits;
+    mutable std::mutex m_mutex;
+    // The running parser, as a process file descriptor, which names that
+    // process alone even after it has ended; -1 when none runs.
+    int m_pidfd = -1;
+    bool m_cancelled = false;
+};
