@@ -67,6 +67,26 @@ QByteArray confinement()
     return facts.join(' ').toUtf8();
 }
 
+// Passes the conversation on, and crashes once the first image is written.
+class CrashAfterFirstImage : public Channel
+{
+public:
+    explicit CrashAfterFirstImage(Channel &channel)
+        : m_channel(channel)
+    {}
+    bool send(Frame kind, QByteArrayView payload) override { return m_channel.send(kind, payload); }
+    std::optional<QByteArray> receive(Frame kind) override
+    {
+        std::optional<QByteArray> received = m_channel.receive(kind);
+        if (kind == Frame::ImageSaved)
+            ::raise(SIGSEGV);
+        return received;
+    }
+
+private:
+    Channel &m_channel;
+};
+
 int misbehave(Channel &channel)
 {
     const std::optional<QByteArray> request = channel.receive(Frame::Request);
@@ -81,6 +101,10 @@ int misbehave(Channel &channel)
         const int status = ParserService::answer(channel, format, path);
         ::raise(SIGSEGV);
         return status;
+    }
+    if (mode == "crash-after-image") {
+        CrashAfterFirstImage crashing(channel);
+        return ParserService::answer(crashing, format, path);
     }
     if (mode == "crash") {
         ::raise(SIGSEGV);
