@@ -1,4 +1,4 @@
-// quillmoor-parser --parent PID [--memory-limit BYTES] [--time-limit SECONDS]
+// quillmoor-parser [--memory-limit BYTES] [--time-limit SECONDS]
 // The process in which libcdr reads one drawing for a Quillmoor program,
 // which starts it with the conversation's socket as descriptor 3.
 

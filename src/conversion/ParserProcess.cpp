@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <spawn.h>
 // glibc 2.36 declares these without C linkage.
@@ -78,6 +79,76 @@ struct ParserProcess::Child
     pid_t pid = -1;
     FileDescriptor pidfd;
     FileDescriptor socket;
+
+    // Whether the process has ended (it may be waiting to be reaped).
+    bool hasEnded() const
+    {
+        pollfd ended = {pidfd.get(), POLLIN, 0};
+        return ::poll(&ended, 1, 0) != 0;
+    }
+};
+
+// A parser started ahead of need, confined and waiting for its request, so
+// that a conversion does not wait for a process to start. Only programs
+// that convert one drawing after another keep one (keepSpare()); there is
+// at most one, started when a parse has ended, so that while a drawing is
+// parsed its parser is the only one (unless another parse ended
+// meanwhile). It ends by itself with the program, whose end of its socket
+// then closes.
+class ParserProcess::Spare
+{
+public:
+    static Spare &instance()
+    {
+        static Spare *const spare = new Spare;
+        return *spare;
+    }
+
+    void keep()
+    {
+        std::lock_guard lock(m_mutex);
+        m_kept = true;
+    }
+
+    // The spare, when one started under these limits is still there.
+    std::optional<Child> take(const ParserLimits &limits)
+    {
+        std::optional<Child> taken;
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_child || !sameLimits(limits))
+                return std::nullopt;
+            taken.swap(m_child);
+        }
+        if (!taken->hasEnded())
+            return taken;
+        ::waitpid(taken->pid, nullptr, 0);
+        return std::nullopt;
+    }
+
+    // Starts one if spares are kept and there is none.
+    void replenish()
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_kept || m_child)
+            return;
+        Child child;
+        QString why;
+        if (spawn(m_limits, child, &why))
+            m_child = std::move(child);
+    }
+
+private:
+    bool sameLimits(const ParserLimits &limits) const
+    {
+        return limits.time == m_limits.time && limits.memoryBytes == m_limits.memoryBytes;
+    }
+
+    std::mutex m_mutex;
+    bool m_kept = false;
+    // Spares serve conversions under the default limits.
+    const ParserLimits m_limits;
+    std::optional<Child> m_child;
 };
 
 ParserProcess::ParserProcess(ParserLimits limits)
@@ -93,7 +164,15 @@ ParseResult ParserProcess::parse(const QString &path, Format format,
     QString why;
     if (!start(child, &why))
         return {ParseResult::Status::Failed, {}, why};
-    return run(child, path, format, writeImage);
+    ParseResult result = run(child, path, format, writeImage);
+    Spare::instance().replenish();
+    return result;
+}
+
+void ParserProcess::keepSpare()
+{
+    Spare::instance().keep();
+    Spare::instance().replenish();
 }
 
 bool ParserProcess::start(Child &child, QString *why)
@@ -105,6 +184,20 @@ bool ParserProcess::start(Child &child, QString *why)
             return false;
         }
     }
+    if (std::optional<Child> spare = Spare::instance().take(m_limits))
+        child = std::move(*spare);
+    else if (!spawn(m_limits, child, why))
+        return false;
+    std::lock_guard lock(m_mutex);
+    m_pidfd = child.pidfd.get();
+    // Cancelled while it started: it goes at once.
+    if (m_cancelled)
+        ::pidfd_send_signal(m_pidfd, SIGKILL, nullptr, 0);
+    return true;
+}
+
+bool ParserProcess::spawn(const ParserLimits &limits, Child &child, QString *why)
+{
     const QByteArray program = QFile::encodeName(executablePath());
     int sockets[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sockets) != 0) {
@@ -135,13 +228,11 @@ bool ParserProcess::start(Child &child, QString *why)
     posix_spawnattr_setsigdefault(&attributes, &signalSet);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-    const auto seconds = std::chrono::ceil<std::chrono::seconds>(m_limits.time).count();
-    const QByteArray memory = QByteArray::number(quint64(m_limits.memoryBytes));
+    const auto seconds = std::chrono::ceil<std::chrono::seconds>(limits.time).count();
+    const QByteArray memory = QByteArray::number(quint64(limits.memoryBytes));
     const QByteArray time = QByteArray::number(qint64(seconds));
-    const QByteArray parent = QByteArray::number(qint64(::getpid()));
     const char *arguments[] = {program.constData(), "--memory-limit", memory.constData(),
-                               "--time-limit",      time.constData(), "--parent",
-                               parent.constData(),  nullptr};
+                               "--time-limit",      time.constData(), nullptr};
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, program.constData(), &actions, &attributes,
                                       const_cast<char *const *>(arguments), environ);
@@ -162,15 +253,9 @@ bool ParserProcess::start(Child &child, QString *why)
         return false;
     }
     ::fcntl(ours.get(), F_SETFL, ::fcntl(ours.get(), F_GETFL) | O_NONBLOCK);
-
     child.pid = pid;
     child.pidfd = std::move(pidfd);
     child.socket = std::move(ours);
-    std::lock_guard lock(m_mutex);
-    m_pidfd = child.pidfd.get();
-    // Cancelled while it started: it goes at once.
-    if (m_cancelled)
-        ::pidfd_send_signal(m_pidfd, SIGKILL, nullptr, 0);
     return true;
 }
 

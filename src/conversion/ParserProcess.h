@@ -54,11 +54,18 @@ public:
     // installed beside the running program, else the one of the build.
     static QString executablePath();
 
+    // For programs that convert one drawing after another: from now on a
+    // parser waits, started ahead of need, for the next parse under the
+    // default limits, so that it need not wait for a process to start.
+    static void keepSpare();
+
 private:
     struct Child;
+    class Spare;
     ParseResult run(Child &child, const QString &path, ParserProtocol::Format format,
                     const ParserStream::ImageWriter &writeImage);
     bool start(Child &child, QString *why);
+    static bool spawn(const ParserLimits &limits, Child &child, QString *why);
 
     ParserLimits m_limits;
     mutable std::mutex m_mutex;

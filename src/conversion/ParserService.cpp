@@ -16,10 +16,12 @@
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <new>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -76,6 +78,20 @@ bool denySockets()
     const sock_fprog filter = {static_cast<unsigned short>(program.size()), program.data()};
     return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
            ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter) == 0;
+}
+
+// Ends the process as soon as the application's end of the socket closes:
+// when the application has gone, however it went, or has let go of this
+// parse. A thread of its own watches, so that it works while libcdr is
+// busy and whichever thread of the application started the process.
+void endWithTheApplication()
+{
+    std::thread([] {
+        pollfd socket = {SocketDescriptor, POLLRDHUP, 0};
+        while (::poll(&socket, 1, -1) < 0 && errno == EINTR) {
+        }
+        std::_Exit(1);
+    }).detach();
 }
 
 bool setLimit(int resource, rlim_t value)
@@ -142,13 +158,8 @@ bool SocketChannel::readExactly(char *into, qsizetype size)
     return true;
 }
 
-bool confine(const ParserLimits &limits, pid_t parent, QString *why)
+bool confine(const ParserLimits &limits, QString *why)
 {
-    // The application may have gone before this call took effect.
-    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent) {
-        *why = QStringLiteral("the application that started the parser has gone");
-        return false;
-    }
     if (::close_range(SocketDescriptor + 1, ~0U, 0) != 0) {
         *why = QStringLiteral("cannot close inherited descriptors: %1").arg(errorText());
         return false;
@@ -228,30 +239,29 @@ int answer(Channel &channel, Format format, const QByteArray &path)
 int main(int argc, char *argv[], const std::function<int(Channel &)> &serve)
 {
     ParserLimits limits;
-    std::optional<std::uint64_t> parent;
-    for (int i = 1; i + 1 < argc; i += 2) {
+    bool valid = argc % 2 == 1;
+    for (int i = 1; valid && i + 1 < argc; i += 2) {
         const std::optional<std::uint64_t> value = number(argv[i + 1]);
-        if (!value)
-            break;
-        if (std::strcmp(argv[i], "--memory-limit") == 0)
+        if (value && std::strcmp(argv[i], "--memory-limit") == 0)
             limits.memoryBytes = *value;
-        else if (std::strcmp(argv[i], "--time-limit") == 0)
+        else if (value && std::strcmp(argv[i], "--time-limit") == 0)
             limits.time = std::chrono::seconds(*value);
-        else if (std::strcmp(argv[i], "--parent") == 0)
-            parent = value;
+        else
+            valid = false;
     }
-    if (!parent || argc % 2 == 0) {
+    if (!valid) {
         std::fprintf(stderr,
-                     "usage: %s --parent PID [--memory-limit BYTES] [--time-limit SECONDS]\n"
-                     "Parses drawings for Quillmoor on descriptor %d; not to be run by hand.\n",
+                     "usage: %s [--memory-limit BYTES] [--time-limit SECONDS]\n"
+                     "Parses a drawing for Quillmoor on descriptor %d; not to be run by hand.\n",
                      argv[0], SocketDescriptor);
         return 2;
     }
     QString why;
-    if (!confine(limits, pid_t(*parent), &why)) {
+    if (!confine(limits, &why)) {
         std::fprintf(stderr, "%s: %s\n", argv[0], qPrintable(why));
         return 1;
     }
+    endWithTheApplication();
     SocketChannel channel(SocketDescriptor);
     return serve(channel);
 }

@@ -7,7 +7,6 @@
 
 #include <functional>
 #include <optional>
-#include <sys/types.h>
 
 // The parser process's side (quillmoor-parser): it shuts itself in, takes
 // one request, parses the drawing with libcdr into the system's own
@@ -44,21 +43,20 @@ private:
 // The descriptor of the parser's end of the socket.
 constexpr int SocketDescriptor = 3;
 
-// Before any byte of a drawing is read: the process dies with the
-// application that started it, keeps no descriptor but its socket and the
-// standard ones, cannot create sockets (so it can reach no network, nor
-// any local service), dumps no core, and gets at most the memory and
-// processor time of the limits. False, with the reason, when any of it
-// could not be put in place.
-bool confine(const ParserLimits &limits, pid_t parent, QString *why);
+// Before any byte of a drawing is read: the process keeps no descriptor
+// but its socket and the standard ones, cannot create sockets (so it can
+// reach no network, nor any local service), dumps no core, and gets at
+// most the memory and processor time of the limits. False, with the
+// reason, when any of it could not be put in place.
+bool confine(const ParserLimits &limits, QString *why);
 
 // Takes one request from the channel and answers it; the exit status.
 int serve(Channel &channel);
 // Parses the drawing and sends the images, pages and outcome.
 int answer(Channel &channel, ParserProtocol::Format format, const QByteArray &path);
 
-// The parser program: reads the limits and the parent from the command
-// line, confines itself and serves its socket.
+// The parser program: reads the limits from the command line, confines
+// itself, ends when the application lets go of its socket, and serves it.
 int main(int argc, char *argv[], const std::function<int(Channel &)> &serve = ParserService::serve);
 
 } // namespace ParserService

@@ -283,3 +283,33 @@ TEST(ParserProcessTest, ParserDiesWithTheProgramThatStartedIt)
         return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
     }));
 }
+
+TEST(ParserProcessTest, ASpareParserServesTheNextConversionAndIsNoConditionForIt)
+{
+    const QString path = drawing("x5_irank_modelo1.cdr");
+    const Conversion expected = convertedInProcess(path);
+    ParserProcess::keepSpare();
+    const QList<pid_t> first = parserProcesses();
+    ASSERT_EQ(first.size(), 1);
+
+    // The conversion takes the waiting parser; another waits after it.
+    EXPECT_EQ(convertedByParser(path), expected);
+    const QList<pid_t> second = parserProcesses();
+    ASSERT_EQ(second.size(), 1);
+    EXPECT_NE(second, first);
+
+    // Other limits than the spare's: a parser of its own.
+    EXPECT_EQ(convertedByParser(path, {std::chrono::seconds(10)}), expected);
+    EXPECT_EQ(parserProcesses(), second);
+
+    // A spare that died meanwhile is replaced at once.
+    ::kill(second[0], SIGKILL);
+    ASSERT_TRUE(eventually([&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(second[0]));
+        return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
+    }));
+    EXPECT_EQ(convertedByParser(path), expected);
+    const QList<pid_t> third = parserProcesses();
+    ASSERT_EQ(third.size(), 1);
+    EXPECT_NE(third, second);
+}
