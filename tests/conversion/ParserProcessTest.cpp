@@ -17,6 +17,7 @@
 
 #include <csignal>
 #include <future>
+#include <sys/wait.h>
 
 namespace {
 
@@ -304,10 +305,8 @@ TEST(ParserProcessTest, ASpareParserServesTheNextConversionAndIsNoConditionForIt
 
     // A spare that died meanwhile is replaced at once.
     ::kill(second[0], SIGKILL);
-    ASSERT_TRUE(eventually([&] {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(second[0]));
-        return stat.open(QIODevice::ReadOnly) && stat.readAll().contains(") Z ");
-    }));
+    siginfo_t ended;
+    ASSERT_EQ(::waitid(P_PID, id_t(second[0]), &ended, WEXITED | WNOWAIT), 0);
     EXPECT_EQ(convertedByParser(path), expected);
     const QList<pid_t> third = parserProcesses();
     ASSERT_EQ(third.size(), 1);
