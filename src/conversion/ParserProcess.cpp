@@ -169,7 +169,7 @@ private:
     std::mutex m_mutex;
     bool m_kept = false;
     // Spares serve conversions under the default limits.
-    const ParserLimits m_limits;
+    const ParserLimits m_limits{};
     std::optional<Child> m_child;
 };
 
