@@ -213,6 +213,11 @@ int answer(Channel &channel, Format format, const QByteArray &path)
             std::_Exit(1);
         return url->toStdString();
     });
+    // The sink refers to the channel, which ends with this call.
+    struct Restore
+    {
+        ~Restore() { TMPManager::instance().redirect({}); }
+    } restore;
 
     Outcome outcome = Outcome::ParseFailed;
     CDRStringVector pages;

@@ -31,7 +31,8 @@ public:
 
     // In the parser process images are not written there but handed to
     // the application, which writes them here; from this call on, save()
-    // passes each image to the sink and returns what it returns.
+    // passes each image to the sink and returns what it returns (until a
+    // call with an empty sink).
     using ImageSink = std::function<std::string(const unsigned char *bytes, std::size_t length)>;
     void redirect(ImageSink sink);
 
