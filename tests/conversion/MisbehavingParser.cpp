@@ -22,7 +22,7 @@
 #if defined(__SANITIZE_ADDRESS__)
 extern "C" const char *__asan_default_options()
 {
-    return "hard_rss_limit_mb=2048";
+    return "hard_rss_limit_mb=2048:handle_segv=0";
 }
 #endif
 
