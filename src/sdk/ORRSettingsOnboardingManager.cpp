@@ -54,9 +54,14 @@ ORRSettingsOnboardingManager::ORRSettingsOnboardingManager(
 
 ORRSettingsOnboardingManager::~ORRSettingsOnboardingManager()
 {
-    // Whatever is still on its way has nobody left to hear it.
-    if (m_networkClient)
-        m_networkClient->invalidateAndCancel();
+    stop();
+}
+
+void ORRSettingsOnboardingManager::stop()
+{
+    std::lock_guard flow(m_flowMutex);
+    m_stopped = true;
+    finishNetworkingSession();
 }
 
 QString ORRSettingsOnboardingManager::settingsPath() const
@@ -123,6 +128,9 @@ void ORRSettingsOnboardingManager::setAdvertisingToken(const QString &token)
 void ORRSettingsOnboardingManager::beginSettingsAndOnboardingOperationsWithAPIKey(
     const QString &APIKey, const QVariantMap &kitVersions)
 {
+    std::lock_guard flow(m_flowMutex);
+    if (m_stopped)
+        return;
     {
         std::lock_guard lock(m_mutex);
         m_APIKey = APIKey;
@@ -205,6 +213,29 @@ void ORRSettingsOnboardingManager::finishNetworkingSession()
 void ORRSettingsOnboardingManager::operation(ORRDownloadAndSaveSettingsOperation &,
                                              const Error &error)
 {
+    std::lock_guard flow(m_flowMutex);
+    if (!m_stopped)
+        didDownloadSettings(error);
+}
+
+void ORRSettingsOnboardingManager::onboardingOperationDidCompleteAppCreation(
+    ORROnboardingOperation &, const Error &error)
+{
+    std::lock_guard flow(m_flowMutex);
+    if (!m_stopped)
+        didCompleteAppCreation(error);
+}
+
+void ORRSettingsOnboardingManager::onboardingOperationDidCompleteAppUpdate(ORROnboardingOperation &,
+                                                                           const Error &error)
+{
+    std::lock_guard flow(m_flowMutex);
+    if (!m_stopped)
+        didCompleteAppUpdate(error);
+}
+
+void ORRSettingsOnboardingManager::didDownloadSettings(const Error &error)
+{
     if (!error.isNull()) {
         systemLog(QStringLiteral("[Orrery] failed to download settings %1")
                       .arg(error.localizedDescription()));
@@ -243,8 +274,7 @@ void ORRSettingsOnboardingManager::operation(ORRDownloadAndSaveSettingsOperation
     }
 }
 
-void ORRSettingsOnboardingManager::onboardingOperationDidCompleteAppCreation(
-    ORROnboardingOperation &, const Error &error)
+void ORRSettingsOnboardingManager::didCompleteAppCreation(const Error &error)
 {
     if (!error.isNull()) {
         systemLog(QStringLiteral("[Orrery] unable to complete application configure: %1")
@@ -260,8 +290,7 @@ void ORRSettingsOnboardingManager::onboardingOperationDidCompleteAppCreation(
     beginSettingsDownload();
 }
 
-void ORRSettingsOnboardingManager::onboardingOperationDidCompleteAppUpdate(ORROnboardingOperation &,
-                                                                           const Error &error)
+void ORRSettingsOnboardingManager::didCompleteAppUpdate(const Error &error)
 {
     finishNetworkingSession();
     if (!error.isNull()) {

@@ -114,6 +114,10 @@ public:
     // Cancels everything of the flow; the network client makes no more
     // transfers.
     void finishNetworkingSession();
+    // Ends the flow for good, before what it uses goes away: its transfers
+    // are cancelled, a callback in progress is waited for, and nothing of
+    // the flow runs afterwards.
+    void stop();
 
     void operation(ORRDownloadAndSaveSettingsOperation &operation,
                    const Error &didDownloadAndSaveSettingsWithError) override;
@@ -126,6 +130,9 @@ private:
     ORRSettingsOnboardingManager(std::shared_ptr<const ORRApplicationIdentiferModel> model,
                                  Environment environment);
     void debugLog(const QString &line) const;
+    void didDownloadSettings(const Error &error);
+    void didCompleteAppCreation(const Error &error);
+    void didCompleteAppUpdate(const Error &error);
 
     const std::shared_ptr<const ORRApplicationIdentiferModel> m_appIdentifierModel;
     const Environment m_environment;
@@ -133,6 +140,10 @@ private:
     const std::unique_ptr<ORRSettings> m_settingsModel;
     std::atomic<bool> m_debug = false;
     std::atomic<bool> m_collectDeviceIdentifiers = true;
+
+    // Held by every step of the flow, so that stop() can wait for one.
+    std::recursive_mutex m_flowMutex;
+    bool m_stopped = false;
 
     mutable std::mutex m_mutex; // guards the fields below; never held across a call out
     QString m_APIKey;

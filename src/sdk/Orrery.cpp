@@ -77,7 +77,11 @@ Orrery::Orrery(Environment environment)
              m_environment.notificationCenter, m_environment.cachesDirectory});
 }
 
-Orrery::~Orrery() = default;
+Orrery::~Orrery()
+{
+    // The settings flow uses this SDK's bundle and notification centre.
+    m_settingsAndOnboardingManager->stop();
+}
 
 TWLUserDefaults &Orrery::userDefaults() const
 {
