@@ -49,12 +49,18 @@ void TLYPackageUploads::setTallyURL(const std::optional<QUrl> &url)
 std::shared_ptr<Operation> TLYPackageUploads::uploadOperationForFileAtURL(const QUrl &packageURL,
                                                                           const QString &boundary)
 {
-    const std::optional<QUrl> url = tallyURL();
-    auto upload = std::make_shared<TLYUploadOperation>(m_uploader, url.value_or(QUrl()), m_apiKey,
-                                                       packageURL, boundary);
-    if (!url)
-        upload->cancel();
-    return upload;
+    // The endpoint is looked up when the step runs, not when it is made: a
+    // chain made before the settings arrived and packaged after them still
+    // sends its package.
+    return BlockOperation::create([weakSelf = weak_from_this(), packageURL, boundary] {
+        const auto self = weakSelf.lock();
+        const std::optional<QUrl> url = self ? self->tallyURL() : std::nullopt;
+        if (!url)
+            return; // the package waits for the settings
+        std::make_shared<TLYUploadOperation>(self->m_uploader, *url, self->m_apiKey, packageURL,
+                                             boundary)
+            ->start();
+    });
 }
 
 void TLYPackageUploads::uploadMultipartFiles(const QList<QUrl> &packages)

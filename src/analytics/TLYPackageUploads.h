@@ -21,9 +21,9 @@ class OperationQueue;
 // again, trust challenges) and deletes a package once its upload is over,
 // sent or given up.
 //
-// Until there are settings that name the events endpoint, upload
-// operations are made cancelled and their packages wait in the folder;
-// uploadAllMultipartFiles() sends them when the endpoint is known.
+// Until there are settings that name the events endpoint, upload steps do
+// nothing and their packages wait in the folder; uploadAllMultipartFiles()
+// sends them when the endpoint is known.
 //
 // Used on the event queue, where the uploader also calls it. The queue
 // belongs to the owner; once it has gone, nothing more is queued.
@@ -47,8 +47,8 @@ public:
     std::optional<QUrl> tallyURL() const;
     void setTallyURL(const std::optional<QUrl> &url);
 
-    // The upload step of a package, not yet queued; cancelled while there
-    // is no events endpoint.
+    // The upload step of a package, not yet queued. When it runs it sends
+    // the package, unless there is no events endpoint yet.
     std::shared_ptr<Operation> uploadOperationForFileAtURL(const QUrl &packageURL,
                                                            const QString &boundary);
     // Queues an upload operation for each package.

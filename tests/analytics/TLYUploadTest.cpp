@@ -222,11 +222,10 @@ TEST_F(UploadTest, PackagesWaitUntilTheEventsEndpointIsKnown)
     uploads();
     const QUrl first = package("first");
     const QUrl second = package("second");
-    const auto waiting = m_uploads->uploadOperationForFileAtURL(first, nameOf(first));
-    EXPECT_TRUE(waiting->isCancelled());
-    m_queue->addOperation(waiting);
+    send(first);
     drain(*m_queue);
     EXPECT_TRUE(QFile::exists(first.toLocalFile()));
+    EXPECT_FALSE(m_log.lines().join('\n').contains("Transmitting"));
 
     m_uploads->setTallyURL(service.url("/spi/v2/events"));
     m_queue->addOperationWithBlock([this] { m_uploads->uploadAllMultipartFiles(); });
