@@ -10,6 +10,8 @@
 #include <QWebEngineView>
 #include <QWheelEvent>
 
+#include <cmath>
+
 namespace {
 
 QString number(double value)
@@ -92,16 +94,15 @@ void CDRWebViewContainer::onLoadFinished(bool ok)
     // The pages are laid out apart before anyone sees them; a new page
     // document starts at its natural size, and the current magnification
     // is carried over to it.
-    QPointer<CDRWebViewContainer> self(this);
-    runPageScript(QStringLiteral("quillmoorPages.layOut()"), [self] {
-        if (!self || !self->m_hasDocumentView)
+    runPageScript(QStringLiteral("quillmoorPages.layOut()"), [this] {
+        if (!m_hasDocumentView)
             return;
-        if (self->m_magnification != 1.0) {
-            const double current = self->m_magnification;
-            self->m_magnification = 1.0;
-            self->setMagnification(current);
+        if (m_magnification != 1.0) {
+            const double current = m_magnification;
+            m_magnification = 1.0;
+            setMagnification(current);
         }
-        emit self->documentViewChanged(true);
+        emit documentViewChanged(true);
     });
 }
 
@@ -109,12 +110,15 @@ void CDRWebViewContainer::runPageScript(const QString &call, std::function<void(
 {
     if (!m_webView)
         return;
-    QPointer<CDRWebViewContainer> self(this);
+    // The engine answers calls still pending when the page goes, which it
+    // does while this container is being destroyed: then nothing of the
+    // container may be touched.
     m_webView->page()->runJavaScript(pageScript() + call, QWebEngineScript::ApplicationWorld,
-                                     [self, then = std::move(then)](const QVariant &layout) {
-                                         if (!self)
+                                     [alive = std::weak_ptr<bool>(m_alive), this,
+                                      then = std::move(then)](const QVariant &layout) {
+                                         if (alive.expired())
                                              return;
-                                         self->takePageLayout(layout);
+                                         takePageLayout(layout);
                                          if (then)
                                              then();
                                      });
@@ -141,7 +145,12 @@ void CDRWebViewContainer::setMagnification(double magnification, std::optional<Q
         return;
     const double current = m_magnification;
     const float factor = float(magnification / current);
-    m_magnification = current * double(factor);
+    // The factor is single precision; where that is all that stands
+    // between the result and the magnification asked for, the result is
+    // that magnification.
+    const double scaled = current * double(factor);
+    m_magnification =
+        std::abs(scaled - magnification) <= magnification * 1e-6 ? magnification : scaled;
     // The zoom goes on the pages rather than on the page's own zoom factor,
     // which the engine caps; the point of the drawing at the anchor stays
     // in place.

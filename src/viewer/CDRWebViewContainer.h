@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWebEngineView;
@@ -104,6 +105,9 @@ private:
     bool filterWheelEvent(QObject *watched, QEvent *event);
 
     QPointer<QWebEngineView> m_webView;
+    // Gone once the container's own part is destroyed; the engine's
+    // answers check it.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_hasDocumentView = false;
     PageLayout m_layout;
     double m_magnification = 1.0;

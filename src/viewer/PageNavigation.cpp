@@ -5,6 +5,7 @@
 #include "ui_Document.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QSignalBlocker>
 
 PageNavigation::PageNavigation(Ui::Document &ui, CDRWebViewContainer &container, QObject *parent)
@@ -77,10 +78,12 @@ void PageNavigation::goToPage(int page)
 
 std::function<void()> PageNavigation::pinTo(int page)
 {
-    return [this, page] {
-        m_pinnedPage = page;
-        m_pinnedScroll = m_container.pageLayout().scroll;
-        setCurrentPage(page);
+    return [self = QPointer<PageNavigation>(this), page] {
+        if (!self)
+            return;
+        self->m_pinnedPage = page;
+        self->m_pinnedScroll = self->m_container.pageLayout().scroll;
+        self->setCurrentPage(page);
     };
 }
 
