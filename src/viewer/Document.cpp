@@ -191,7 +191,11 @@ void Document::makeWindowControllers()
         if (m_fit)
             applyFit(*m_fit);
     });
-    m_ui->actionFullScreen->setShortcuts(QKeySequence::FullScreen);
+    // F11 everywhere, and whatever else the platform uses.
+    QList<QKeySequence> fullScreen = QKeySequence::keyBindings(QKeySequence::FullScreen);
+    fullScreen.removeAll(QKeySequence(Qt::Key_F11));
+    fullScreen.prepend(QKeySequence(Qt::Key_F11));
+    m_ui->actionFullScreen->setShortcuts(fullScreen);
     connect(m_ui->actionFullScreen, &QAction::toggled, this, &Document::toggleFullScreen);
     m_pageNavigation = std::make_unique<PageNavigation>(*m_ui, *container);
     setUpMagnificationBox();

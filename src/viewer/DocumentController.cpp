@@ -11,8 +11,9 @@
 #include <QMainWindow>
 #include <QScreen>
 
-const QString DocumentController::DrawingFilter =
-    QStringLiteral("CorelDRAW drawings (*.cdr *.cmx)");
+const char *const DocumentController::DrawingFilterText =
+    QT_TR_NOOP("CorelDRAW drawings (*.cdr *.cmx)");
+const QString DocumentController::DrawingFilter = QString::fromLatin1(DrawingFilterText);
 
 DocumentController::DocumentController(QObject *parent)
     : QObject(parent)
@@ -59,7 +60,7 @@ Document *DocumentController::openDocument(const QString &path)
 QList<Document *> DocumentController::openDocumentsInteractively(QWidget *parent)
 {
     const QStringList paths =
-        QFileDialog::getOpenFileNames(parent, tr("Open"), QString(), DrawingFilter);
+        QFileDialog::getOpenFileNames(parent, tr("Open"), QString(), tr(DrawingFilterText));
     QList<Document *> opened;
     for (const QString &path : paths)
         opened.append(openDocument(path));

@@ -19,6 +19,7 @@ class DocumentController : public QObject
 {
     Q_OBJECT
 public:
+    static const char *const DrawingFilterText;
     static const QString DrawingFilter;
 
     explicit DocumentController(QObject *parent = nullptr);

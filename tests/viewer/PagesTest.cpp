@@ -1,5 +1,7 @@
 #include "ViewerTestSupport.h"
 
+#include "controls/HUDWindow.h"
+#include "controls/HUDWindowButtonCell.h"
 #include "conversion/CDR2SVG.h"
 #include "ui_Document.h"
 #include "viewer/CDRWebViewContainer.h"
@@ -11,6 +13,7 @@
 #include "viewer/PageThumbnails.h"
 #include "viewer/WindowCascade.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
@@ -335,4 +338,53 @@ TEST(PageLayout, CurrentPageAndFitArithmetic)
     layout.pages.resize(1);
     EXPECT_NEAR(*layout.fitMagnification(0, PageLayout::Fit::Width, QSizeF(600, 2000)),
                 (600 - 20 - 1) / 100.0, 1e-9);
+}
+
+namespace {
+
+QString accessibleName(QObject *object)
+{
+    QAccessibleInterface *interface = QAccessible::queryAccessibleInterface(object);
+    return interface ? interface->text(QAccessible::Name) : QString();
+}
+
+} // namespace
+
+TEST_F(Pages, ControlsHaveAccessibleNamesAndTheStandardKeys)
+{
+    Document *document = open("x5_xapian_test2.cdr");
+    Ui::Document *ui = document->ui();
+    EXPECT_EQ(accessibleName(ui->zoomOutButton), "Zoom Out");
+    EXPECT_EQ(accessibleName(ui->actualSizeButton), "Actual Size");
+    EXPECT_EQ(accessibleName(ui->zoomSliderButton), "Magnification");
+    // An editable field reads out its text; its name is set all the same.
+    EXPECT_EQ(ui->magnificationBox->accessibleName(), "Magnification in percent");
+    EXPECT_EQ(accessibleName(ui->pageField), "Page number");
+    EXPECT_EQ(accessibleName(ui->pageThumbnails), "Page thumbnails");
+    EXPECT_EQ(accessibleName(ui->webView), "Drawing");
+    EXPECT_EQ(accessibleName(ui->loadingControl), "Loading");
+    EXPECT_EQ(accessibleName(ui->loadingPanel->closeButton()), "Close");
+    EXPECT_EQ(accessibleName(ui->loadingPanel), ui->loadingPanel->windowTitle());
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(ui->pageThumbnails);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(ui->pageThumbnails->item(1)->data(Qt::AccessibleTextRole).toString(), "Page 2");
+
+    // The keyboard starts with the drawing.
+    EXPECT_TRUE(ui->webView->hasFocus() || ui->webView->focusProxy()->hasFocus());
+    EXPECT_TRUE(ui->actionOpen->shortcut().matches(QKeySequence("Ctrl+O")));
+    EXPECT_TRUE(ui->actionClose->shortcut().matches(QKeySequence("Ctrl+W")));
+    EXPECT_TRUE(ui->actionQuit->shortcut().matches(QKeySequence("Ctrl+Q")));
+    EXPECT_TRUE(ui->actionZoomIn->shortcuts().contains(QKeySequence("Ctrl++")));
+    EXPECT_TRUE(ui->actionZoomIn->shortcuts().contains(QKeySequence("Ctrl+=")));
+    EXPECT_TRUE(ui->actionZoomOut->shortcuts().contains(QKeySequence("Ctrl+-")));
+    EXPECT_TRUE(ui->actionActualSize->shortcut().matches(QKeySequence("Ctrl+0")));
+    EXPECT_TRUE(ui->actionFullScreen->shortcuts().contains(QKeySequence("F11")));
+    EXPECT_TRUE(ui->actionGoToPage->shortcut().matches(QKeySequence("Ctrl+G")));
+
+    // F11 brings the window to the whole screen and back.
+    QMainWindow *window = document->windowForSheet();
+    ui->actionFullScreen->trigger();
+    EXPECT_TRUE(window->windowState() & Qt::WindowFullScreen);
+    ui->actionFullScreen->trigger();
+    EXPECT_FALSE(window->windowState() & Qt::WindowFullScreen);
 }
