@@ -119,6 +119,8 @@ int main(int argc, char *argv[])
     Error error;
     if (!converter.convertToSVG(&error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error.localizedDescription()));
+        if (const QString reason = error.localizedFailureReason(); !reason.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(reason));
         // Each conversion error code has an exit status of its own.
         return error.code() > Usage ? error.code() : Failure;
     }

@@ -1,6 +1,7 @@
 #include "CDR2SVG.h"
 
 #include "CDRStringVector.h"
+#include "ConversionFailure.h"
 #include "GenerateSVG.h"
 
 #include <libcdr/libcdr.h>
@@ -8,11 +9,12 @@
 
 #include <cstring>
 
+// Kept as they are; windows translate them when they show them.
 const QString CDR2SVG::NewerVersionMessage = QStringLiteral(
-    "This file is created with newer version of CorelDRAW, to open this file update to "
-    "Quillmoor 2!");
-const QString CDR2SVG::CannotOpenMessage =
-    QStringLiteral("Quillmoor 1 cannot open this file, maybe you will try Quillmoor 2!");
+    QT_TRANSLATE_NOOP("CDR2SVG", "This file is created with newer version of CorelDRAW, to open "
+                                 "this file update to Quillmoor 2!"));
+const QString CDR2SVG::CannotOpenMessage = QStringLiteral(QT_TRANSLATE_NOOP(
+    "CDR2SVG", "Quillmoor 1 cannot open this file, maybe you will try Quillmoor 2!"));
 
 namespace {
 
@@ -54,10 +56,15 @@ QByteArray pageDocument(const CDRStringVector &pages)
     return document;
 }
 
-void setError(Error *error, int code, const QString &message)
+// The design's message, and beside it what really happened to the file.
+void setError(Error *error, int code, const QString &message, const QString &filePath,
+              ConversionFailure::Stage stage)
 {
     if (error)
-        *error = Error::withDescription(Error::CocoaErrorDomain, code, message);
+        *error =
+            Error(Error::CocoaErrorDomain, code,
+                  {{Error::LocalizedDescriptionKey, message},
+                   {Error::LocalizedFailureReasonKey, ConversionFailure::reason(filePath, stage)}});
 }
 
 } // namespace
@@ -70,16 +77,19 @@ bool CDR2SVG::convertToSVG(Error *error)
 {
     librevenge::RVNGFileStream input(m_filePath.toUtf8().constData());
     if (!libcdr::CDRDocument::isSupported(&input)) {
-        setError(error, UnsupportedFileError, NewerVersionMessage);
+        setError(error, UnsupportedFileError, NewerVersionMessage, m_filePath,
+                 ConversionFailure::Stage::Rejected);
         return false;
     }
     CDRStringVector pages;
     if (!generateSVG(input, pages)) {
-        setError(error, ConversionFailedError, NewerVersionMessage);
+        setError(error, ConversionFailedError, NewerVersionMessage, m_filePath,
+                 ConversionFailure::Stage::ParseFailed);
         return false;
     }
     if (pages.empty()) {
-        setError(error, ConversionFailedError, CannotOpenMessage);
+        setError(error, ConversionFailedError, CannotOpenMessage, m_filePath,
+                 ConversionFailure::Stage::NoPages);
         return false;
     }
     m_svgData = pageDocument(pages);

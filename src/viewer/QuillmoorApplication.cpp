@@ -10,7 +10,11 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QLoggingCategory>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -29,6 +33,25 @@ QuillmoorApplication::~QuillmoorApplication() = default;
 void QuillmoorApplication::prepareProcess()
 {
     PageSchemeHandler::registerScheme();
+    // The page pictures' renderer reports every SVG feature it lacks; the
+    // pictures are small, and the reports only noise.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.svg.warning=false"));
+}
+
+void QuillmoorApplication::installTranslations()
+{
+    // Qt's own texts (buttons of message boxes, file dialogs), then ours,
+    // installed beside the translation template.
+    const QLocale locale;
+    auto *qt = new QTranslator(qApp);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    auto *own = new QTranslator(qApp);
+    const QString folder =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillmoor/translations");
+    if (own->load(locale, QStringLiteral("quillmoor"), QStringLiteral("_"), folder))
+        QCoreApplication::installTranslator(own);
 }
 
 namespace {
@@ -74,6 +97,7 @@ bool QuillmoorApplication::answerWithoutDisplay(int argc, char *argv[])
 
 int QuillmoorApplication::run(const QStringList &arguments)
 {
+    installTranslations();
     QCommandLineParser parser;
     describeCommandLine(parser);
     parser.process(arguments);

@@ -20,6 +20,9 @@ public:
 
     // Must run before the application object exists.
     static void prepareProcess();
+    // Translates the interface into the user's language where a
+    // translation is installed.
+    static void installTranslations();
     // Answers --help and --version, which need no display, before the
     // application object (which needs one) exists; whether it did. The
     // application's name and version must be set.
