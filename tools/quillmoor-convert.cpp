@@ -2,7 +2,7 @@
 // Converts one drawing into the page document the viewer shows, with drawn
 // images embedded so that the result stands on its own.
 
-#include "conversion/CDR2SVG.h"
+#include "conversion/DrawingConverter.h"
 #include "conversion/TMPManager.h"
 #include "foundation/NotificationCenter.h"
 
@@ -115,15 +115,16 @@ int main(int argc, char *argv[])
     }
 
     TemporaryImages images;
-    CDR2SVG converter(arguments.first());
+    const std::shared_ptr<DrawingConverter> converter =
+        DrawingConverter::forFile(arguments.first());
     Error error;
-    if (!converter.convertToSVG(&error)) {
+    if (!converter->convertToSVG(&error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error.localizedDescription()));
         // Each conversion error code has an exit status of its own.
         return error.code() > Usage ? error.code() : Failure;
     }
 
-    const std::optional<QByteArray> document = images.embeddedInto(converter.svgData());
+    const std::optional<QByteArray> document = images.embeddedInto(converter->svgData());
     if (!document) {
         std::fprintf(stderr, "Could not read back a drawn image.\n");
         return Failure;
