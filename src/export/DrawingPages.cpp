@@ -340,7 +340,8 @@ QByteArray DrawingPages::Page::svg(const std::optional<QRectF> &viewBox) const
 
 std::optional<DrawingPages> DrawingPages::fromPageDocument(const QByteArray &document,
                                                            const QList<QUrl> &imageFiles,
-                                                           Error *error)
+                                                           Error *error,
+                                                           std::optional<int> pageLimit)
 {
     QSet<QString> files;
     for (const QUrl &url : imageFiles)
@@ -348,7 +349,7 @@ std::optional<DrawingPages> DrawingPages::fromPageDocument(const QByteArray &doc
 
     DrawingPages pages;
     QXmlStreamReader xml(document);
-    while (!xml.atEnd()) {
+    while (!xml.atEnd() && (!pageLimit || pages.count() < *pageLimit)) {
         if (xml.readNext() == QXmlStreamReader::StartElement &&
             xml.namespaceUri() == SvgNamespace && xml.name() == QLatin1String("svg"))
             pages.m_pages.append(PageWriter(xml, files).read());

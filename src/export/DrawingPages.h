@@ -38,9 +38,11 @@ public:
     // Reads the pages of a page document. Drawn images are read only from
     // `imageFiles`, the files the conversion wrote; a reference to any other
     // file is left out, as is an image that cannot be read. Nothing (with
-    // *error set) when the document is not well-formed.
-    static std::optional<DrawingPages>
-    fromPageDocument(const QByteArray &document, const QList<QUrl> &imageFiles, Error *error);
+    // *error set) when the document is not well-formed. With a page limit,
+    // only that many pages are read (the rest is not looked at).
+    static std::optional<DrawingPages> fromPageDocument(const QByteArray &document,
+                                                        const QList<QUrl> &imageFiles, Error *error,
+                                                        std::optional<int> pageLimit = {});
 
     int count() const { return int(m_pages.size()); }
     const Page &page(int index) const { return m_pages.at(index); }
