@@ -270,6 +270,19 @@ void AppDelegate::openDrawings(const QStringList &paths)
         documentController().openDocument(path);
 }
 
+void AppDelegate::openHandedOverDrawings(const QStringList &paths)
+{
+    if (!paths.isEmpty()) {
+        systemLog(QStringLiteral("Opening drawings from another launch: %1")
+                      .arg(paths.join(QStringLiteral(", "))));
+        openDrawings(paths);
+        return;
+    }
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
 void AppDelegate::openInteractively()
 {
     QWidget *parent = QApplication::activeWindow();

@@ -121,6 +121,9 @@ public slots:
 
     // Opens drawings (given on the command line or dropped on a window).
     void openDrawings(const QStringList &paths);
+    // Opens drawings that a later launch handed over; with none, brings
+    // the main window forward.
+    void openHandedOverDrawings(const QStringList &paths);
 
 protected:
     void documentOpened(Document *document) override;
