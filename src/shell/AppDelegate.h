@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InformationPanel.h"
+#include "RecentDrawings.h"
 #include "viewer/QuillmoorApplication.h"
 
 #include <QPointer>
@@ -16,6 +17,7 @@ class DrawingDropHandler;
 class HUDButtonCell;
 class HUDWindow;
 class QAbstractButton;
+class QMenu;
 class QMAboutWindowController;
 class QMainWindow;
 class QTextBrowser;
@@ -74,6 +76,10 @@ public:
     // Made on first use and kept.
     QMAboutWindowController *aboutWindowController();
     const SharingService *emailSharingService() const { return m_emailSharingService.get(); }
+    // The drawings opened lately, in the desktop's list of recent files.
+    RecentDrawings &recentDrawings() { return m_recentDrawings; }
+    // The main window's Open Recent menu; each document window has its own.
+    QMenu *recentMenu() const { return m_recentMenu; }
     // The picker last shown, if any.
     SharingServicePicker *sharingServicePicker() const { return m_sharingServicePicker.get(); }
 
@@ -138,6 +144,9 @@ private:
     void loadSample(const QString &name);
     void openLink(const QString &action);
     void openInteractively();
+    QMenu *makeRecentMenu(QWidget *parent);
+    void fillRecentMenu(QMenu *menu);
+    bool isSample(const QString &path) const;
 
     const Bundle &m_bundle;
     std::unique_ptr<Ui::MainMenu> m_ui;
@@ -154,4 +163,6 @@ private:
     std::shared_ptr<AlertRunner> m_alerts;
     std::function<void()> m_analyticsStarter;
     std::unique_ptr<DrawingDropHandler> m_dropHandler;
+    RecentDrawings m_recentDrawings;
+    QMenu *m_recentMenu = nullptr;
 };
