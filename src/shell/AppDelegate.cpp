@@ -1,6 +1,8 @@
 #include "AppDelegate.h"
 
+#include "DocumentExporter.h"
 #include "DrawingDropHandler.h"
+#include "ExportPrompts.h"
 #include "MessageBoxAlertRunner.h"
 #include "QMAboutWindowController.h"
 #include "QMLinkTable.h"
@@ -103,6 +105,7 @@ AppDelegate::AppDelegate(const Bundle &bundle, QObject *parent)
     , m_whiteNoCornerPanel(m_ui->whiteplaceHolderViewNoCorner, InformationPanel::White,
                            InformationPanel::Grey)
     , m_alerts(std::make_shared<MessageBoxAlertRunner>())
+    , m_exportPrompts(std::make_shared<DialogExportPrompts>())
     , m_analyticsStarter(&AppDelegate::startAnalyticsKit)
 {
     initialize();
@@ -236,6 +239,11 @@ void AppDelegate::setAlertRunner(std::shared_ptr<AlertRunner> runner)
     m_alerts = std::move(runner);
 }
 
+void AppDelegate::setExportPrompts(std::shared_ptr<ExportPrompts> prompts)
+{
+    m_exportPrompts = std::move(prompts);
+}
+
 void AppDelegate::setAnalyticsStarter(std::function<void()> starter)
 {
     m_analyticsStarter = std::move(starter);
@@ -355,6 +363,11 @@ void AppDelegate::documentOpened(Document *document)
             connect(share, &QAction::triggered, this,
                     [this, documentWindow] { shareUsingEmail(documentWindow); });
             fileMenu->insertAction(before, share);
+            auto *exporter = new DocumentExporter(*document, m_exportPrompts);
+            fileMenu->insertSeparator(before);
+            fileMenu->insertAction(before, exporter->exportAction());
+            fileMenu->insertAction(before, exporter->printAction());
+            fileMenu->insertSeparator(before);
         }
     }
     auto *helpMenu = new QMenu(m_ui->menuHelp->title(), documentWindow);

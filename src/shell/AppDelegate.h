@@ -14,6 +14,7 @@
 class AlertRunner;
 class Bundle;
 class DrawingDropHandler;
+class ExportPrompts;
 class HUDButtonCell;
 class HUDWindow;
 class QAbstractButton;
@@ -54,6 +55,9 @@ public:
 
     // Alerts go through this; message boxes by default.
     void setAlertRunner(std::shared_ptr<AlertRunner> runner);
+    // Export and Print ask through this (dialogs by default), in documents
+    // opened from now on.
+    void setExportPrompts(std::shared_ptr<ExportPrompts> prompts);
     // The last launch step; starts the SDK core with the analytics kit
     // unless replaced.
     void setAnalyticsStarter(std::function<void()> starter);
@@ -161,6 +165,7 @@ private:
     std::unique_ptr<SharingService> m_emailSharingService;
     std::unique_ptr<SharingServicePicker> m_sharingServicePicker;
     std::shared_ptr<AlertRunner> m_alerts;
+    std::shared_ptr<ExportPrompts> m_exportPrompts;
     std::function<void()> m_analyticsStarter;
     std::unique_ptr<DrawingDropHandler> m_dropHandler;
     RecentDrawings m_recentDrawings;
