@@ -32,6 +32,40 @@ QByteArray imageType(const QByteArray &data)
     return "image/bmp";
 }
 
+// What a page writer writes, twice: the page itself, and its outline, the
+// same page with each drawn image as a plain rectangle in its place. librsvg
+// leaves images out when it measures what a page draws, but not rectangles.
+struct PageText
+{
+    QByteArray page;
+    QByteArray outline;
+
+    PageText &operator+=(const QByteArray &text)
+    {
+        page += text;
+        outline += text;
+        return *this;
+    }
+    PageText &operator+=(char c)
+    {
+        page += c;
+        outline += c;
+        return *this;
+    }
+
+    struct Mark
+    {
+        qsizetype page;
+        qsizetype outline;
+    };
+    Mark mark() const { return {page.size(), outline.size()}; }
+    void truncate(Mark mark)
+    {
+        page.truncate(mark.page);
+        outline.truncate(mark.outline);
+    }
+};
+
 // Copies one page's elements into a standalone SVG text.
 class PageWriter
 {
@@ -53,7 +87,8 @@ public:
         if (hasWidth && hasHeight && width > 0 && height > 0)
             page.pageSize = QSizeF(width, height);
         copyChildren();
-        page.content = std::move(m_out);
+        page.content = std::move(m_out.page);
+        page.outline = std::move(m_out.outline);
         return page;
     }
 
@@ -82,7 +117,7 @@ private:
             // Line breaks between elements, and where the script was.
             if (!text.trimmed().isEmpty() || m_startTagOpen) {
                 closeStartTag();
-                WrappedText::appendEscaped(m_out, text);
+                m_out += WrappedText::escaped(text);
             }
             return;
         }
@@ -103,7 +138,7 @@ private:
         if (collapsed.isEmpty())
             return;
         closeStartTag();
-        WrappedText::appendEscaped(m_out, collapsed);
+        m_out += WrappedText::escaped(collapsed);
         m_textCharacters += collapsed.size();
     }
 
@@ -123,7 +158,7 @@ private:
             copyWrappedText();
         } else {
             closeStartTag();
-            const qsizetype mark = m_out.size();
+            const PageText::Mark mark = m_out.mark();
             const QByteArray tag = name.toUtf8();
             m_out += '<' + tag;
             const QXmlStreamAttributes attributes = m_xml.attributes();
@@ -136,8 +171,15 @@ private:
                 ++m_textElements;
             }
             const qsizetype charactersBefore = m_textCharacters;
+            // Nothing in these is drawn where it stands.
+            const bool definitions =
+                name == QLatin1String("defs") || name == QLatin1String("pattern") ||
+                name == QLatin1String("clipPath") || name == QLatin1String("mask") ||
+                name == QLatin1String("symbol");
+            m_definitions += definitions;
             m_startTagOpen = true;
             copyChildren();
+            m_definitions -= definitions;
             if (text)
                 --m_textElements;
             // A span left without characters is dropped, with any position
@@ -166,15 +208,15 @@ private:
         if (!data)
             return;
         closeStartTag();
-        m_out += "<image";
         QXmlStreamAttributes others;
         for (const QXmlStreamAttribute &attribute : attributes)
             if (attribute.namespaceUri() != XlinkNamespace)
                 others.append(attribute);
-        appendAttributes(others);
-        m_out += " xlink:href=\"";
-        m_out += *data;
-        m_out += "\"/>";
+        QByteArray place;
+        appendAttributes(others, place);
+        m_out.page += "<image" + place + " xlink:href=\"" + *data + "\"/>";
+        if (m_definitions == 0)
+            m_out.outline += "<rect" + place + "/>";
     }
 
     // The image as a data URL: data URLs as they are, drawn images from the
@@ -278,7 +320,9 @@ private:
 
     void appendAttributes(const QXmlStreamAttributes &attributes)
     {
-        appendAttributes(attributes, m_out);
+        QByteArray text;
+        appendAttributes(attributes, text);
+        m_out += text;
     }
 
     static void appendAttributes(const QXmlStreamAttributes &attributes, QByteArray &out)
@@ -310,8 +354,10 @@ private:
 
     QXmlStreamReader &m_xml;
     const QSet<QString> &m_imageFiles;
-    QByteArray m_out;
+    PageText m_out;
     bool m_startTagOpen = false;
+    // Within definitions, which draw nothing where they stand.
+    int m_definitions = 0;
     // Within a text element whose blanks are collapsed here.
     int m_textElements = 0;
     bool m_blankBefore = false;
@@ -320,7 +366,10 @@ private:
 
 } // namespace
 
-QByteArray DrawingPages::Page::svg(const std::optional<QRectF> &viewBox) const
+namespace {
+
+QByteArray svgDocument(const QByteArray &content, const QSizeF &pageSize,
+                       const std::optional<QRectF> &viewBox)
 {
     QByteArray document = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
                           "<svg xmlns=\"http://www.w3.org/2000/svg\" "
@@ -332,10 +381,22 @@ QByteArray DrawingPages::Page::svg(const std::optional<QRectF> &viewBox) const
     if (viewBox)
         document += " viewBox=\"" + number(viewBox->x()) + ' ' + number(viewBox->y()) + ' ' +
                     number(viewBox->width()) + ' ' + number(viewBox->height()) + '"';
-    document += ">\n";
+    document += ">\n<g id=\"" + DrawingPages::ContentId + "\">\n";
     document += content;
-    document += "</svg>\n";
+    document += "</g>\n</svg>\n";
     return document;
+}
+
+} // namespace
+
+QByteArray DrawingPages::Page::svg(const std::optional<QRectF> &viewBox) const
+{
+    return svgDocument(content, pageSize, viewBox);
+}
+
+QByteArray DrawingPages::Page::outlineSvg() const
+{
+    return svgDocument(outline, pageSize, std::nullopt);
 }
 
 std::optional<DrawingPages> DrawingPages::fromPageDocument(const QByteArray &document,

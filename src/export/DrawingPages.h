@@ -21,6 +21,9 @@ public:
     static inline const QString ErrorDomain = QStringLiteral("QuillmoorExportErrorDomain");
     static constexpr int UnreadableDocumentError = 1;
 
+    // The group that holds a page's content.
+    static inline const QByteArray ContentId = QByteArrayLiteral("quillmoorPage");
+
     struct Page
     {
         // The size the drawing gives the page, in points; empty when it
@@ -28,11 +31,16 @@ public:
         QSizeF pageSize;
         // What goes inside the root element.
         QByteArray content;
+        // The same with each drawn image as a rectangle in its place.
+        QByteArray outline;
 
         // The page as an SVG document showing the area `viewBox` (in
         // points, at one pixel per point), or the page's own size when none
         // is given.
         QByteArray svg(const std::optional<QRectF> &viewBox = std::nullopt) const;
+        // The page with its images as plain rectangles, for measuring what
+        // it draws (librsvg leaves images out of its measures).
+        QByteArray outlineSvg() const;
     };
 
     // Reads the pages of a page document. Drawn images are read only from

@@ -45,54 +45,64 @@ PagePicture::PagePicture(const DrawingPages::Page &page, std::unique_ptr<Handle>
 
 PagePicture::~PagePicture() = default;
 
-std::unique_ptr<PagePicture> PagePicture::load(const DrawingPages::Page &page, Error *error)
+namespace {
+
+RsvgHandle *loadSvg(const QByteArray &svg, GError **error)
 {
-    const QByteArray svg = page.svg();
     GInputStream *stream =
         g_memory_input_stream_new_from_data(svg.constData(), svg.size(), nullptr);
-    GError *gerror = nullptr;
     // Pages embed their bitmaps, which may be larger than the XML parser
     // takes by default; they come from our own generator.
     RsvgHandle *rsvg = rsvg_handle_new_from_stream_sync(stream, nullptr, RSVG_HANDLE_FLAG_UNLIMITED,
-                                                        nullptr, &gerror);
+                                                        nullptr, error);
     g_object_unref(stream);
+    return rsvg;
+}
+
+} // namespace
+
+std::unique_ptr<PagePicture> PagePicture::load(const DrawingPages::Page &page, Error *error)
+{
+    // Measured on the outline, drawn from the page framed to the measure.
+    GError *gerror = nullptr;
+    RsvgHandle *outline = loadSvg(page.outlineSvg(), &gerror);
+    if (!outline) {
+        if (error)
+            *error = pageError(takeMessage(gerror));
+        return nullptr;
+    }
+    const Handle outlineHandle{outline};
+    const QSizeF size =
+        page.pageSize.isEmpty() ? QSizeF(FallbackPageSide, FallbackPageSide) : page.pageSize;
+    const RsvgRectangle viewport{0, 0, size.width(), size.height()};
+    RsvgRectangle ink{};
+    RsvgRectangle logical{};
+    const QByteArray content = '#' + DrawingPages::ContentId;
+    if (!rsvg_handle_get_geometry_for_layer(outline, content.constData(), &viewport, &ink, &logical,
+                                            &gerror)) {
+        if (error)
+            *error = pageError(takeMessage(gerror));
+        return nullptr;
+    }
+    const QRectF drawn(ink.x, ink.y, ink.width, ink.height);
+    const QRectF bounds = drawn.isEmpty() ? QRectF(QPointF(0, 0), size) : drawn;
+
+    RsvgHandle *rsvg = loadSvg(page.svg(bounds), &gerror);
     if (!rsvg) {
         if (error)
             *error = pageError(takeMessage(gerror));
         return nullptr;
     }
     std::unique_ptr<PagePicture> picture(new PagePicture(page, std::make_unique<Handle>(rsvg)));
-
-    const QSizeF size =
-        page.pageSize.isEmpty() ? QSizeF(FallbackPageSide, FallbackPageSide) : page.pageSize;
-    picture->m_viewport = QRectF(QPointF(0, 0), size);
-    const RsvgRectangle viewport{0, 0, size.width(), size.height()};
-    RsvgRectangle ink{};
-    RsvgRectangle logical{};
-    if (!rsvg_handle_get_geometry_for_layer(rsvg, nullptr, &viewport, &ink, &logical, &gerror)) {
-        if (error)
-            *error = pageError(takeMessage(gerror));
-        return nullptr;
-    }
-    const QRectF drawn(ink.x, ink.y, ink.width, ink.height);
-    picture->m_bounds = drawn.isEmpty() ? picture->m_viewport : drawn;
+    picture->m_bounds = bounds;
     return picture;
 }
 
 bool PagePicture::render(cairo_t *context, double scale) const
 {
-    cairo_save(context);
-    cairo_scale(context, scale, scale);
-    cairo_translate(context, -m_bounds.x(), -m_bounds.y());
-    // The drawing may reach beyond its page; nothing of it is cut off.
-    const RsvgRectangle viewport{m_viewport.x(), m_viewport.y(), m_viewport.width(),
-                                 m_viewport.height()};
-    cairo_rectangle(context, m_bounds.x(), m_bounds.y(), m_bounds.width(), m_bounds.height());
-    cairo_clip(context);
+    const RsvgRectangle viewport{0, 0, m_bounds.width() * scale, m_bounds.height() * scale};
     GError *gerror = nullptr;
-    const bool drawn = rsvg_handle_render_document(m_handle->rsvg, context, &viewport, &gerror);
-    cairo_restore(context);
-    if (!drawn) {
+    if (!rsvg_handle_render_document(m_handle->rsvg, context, &viewport, &gerror)) {
         systemLog(QStringLiteral("Page cannot be drawn: %1").arg(takeMessage(gerror)));
         return false;
     }

@@ -42,6 +42,5 @@ private:
 
     DrawingPages::Page m_page;
     std::unique_ptr<Handle> m_handle;
-    QRectF m_viewport;
     QRectF m_bounds;
 };

@@ -64,6 +64,17 @@ TEST(DrawingExportTest, ADrawingOutsideItsPageIsExportedWhole)
     ASSERT_FALSE(image.isNull()) << error.localizedDescription().toStdString();
     // Thin lines over a wide area.
     EXPECT_GT(inkPixels(image), 5000);
+
+    // Pictures beside the page count too: this one reaches to 1048 points
+    // on a page 612 points wide.
+    const ExportedDrawing pictures(QStringLiteral("v23_2021_corolDrow_zakaz.cdr"));
+    ASSERT_TRUE(pictures.pages);
+    const QImage wide = DrawingExport::pageImage(*pictures.pages, 0, 72, &error);
+    EXPECT_NEAR(wide.width(), 1048, 4);
+    int right = 0;
+    for (int y = 0; y < wide.height(); ++y)
+        right += qGray(wide.pixel(wide.width() - 80, y)) < 200;
+    EXPECT_GT(right, 20);
 }
 
 TEST(DrawingExportTest, APdfHasOneVectorPagePerDrawingPage)
