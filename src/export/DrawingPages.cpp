@@ -10,6 +10,9 @@
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <cmath>
+#include <utility>
+
 namespace {
 
 const QString SvgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
@@ -140,6 +143,12 @@ private:
         closeStartTag();
         m_out += WrappedText::escaped(collapsed);
         m_textCharacters += collapsed.size();
+        m_trailingBlank =
+            m_blankBefore
+                ? std::optional(PageText::Mark{m_out.page.size() - 1, m_out.outline.size() - 1})
+                : std::nullopt;
+        if (m_fitted && !m_textStyles.isEmpty())
+            m_fitted->spans.append({m_textStyles.last(), collapsed});
     }
 
     void copyElement()
@@ -162,13 +171,32 @@ private:
             const QByteArray tag = name.toUtf8();
             m_out += '<' + tag;
             const QXmlStreamAttributes attributes = m_xml.attributes();
-            appendAttributes(attributes);
             const bool text = name == QLatin1String("text") && m_textElements == 0 &&
                               !attributes.hasAttribute(XmlNamespace, QLatin1String("space"));
+            if (text)
+                m_fitted = fittedText(attributes);
+            if (text && m_fitted) {
+                // Fitted here, by a transform; readers that fit text
+                // themselves would otherwise fit it twice.
+                QXmlStreamAttributes others;
+                for (const QXmlStreamAttribute &attribute : attributes)
+                    if (attribute.name() != QLatin1String("textLength") &&
+                        attribute.name() != QLatin1String("lengthAdjust"))
+                        others.append(attribute);
+                appendAttributes(others);
+            } else {
+                appendAttributes(attributes);
+            }
+            const bool styled = text || m_textElements > 0;
             if (text) {
                 m_out += " xml:space=\"preserve\"";
                 m_blankBefore = true; // leading blanks go
                 ++m_textElements;
+                m_textStyles = {fontOf(attributes)};
+            } else if (styled) {
+                WrappedText::Style style = m_textStyles.value(m_textStyles.size() - 1);
+                style.insert(fontOf(attributes));
+                m_textStyles.append(style);
             }
             const qsizetype charactersBefore = m_textCharacters;
             // Nothing in these is drawn where it stands.
@@ -180,8 +208,20 @@ private:
             m_startTagOpen = true;
             copyChildren();
             m_definitions -= definitions;
-            if (text)
+            if (styled)
+                m_textStyles.removeLast();
+            if (text) {
                 --m_textElements;
+                // Nor does a blank at the end of the text take room in a web
+                // engine.
+                if (const auto blank = std::exchange(m_trailingBlank, std::nullopt)) {
+                    m_out.page.remove(blank->page, 1);
+                    m_out.outline.remove(blank->outline, 1);
+                    if (m_fitted && !m_fitted->spans.isEmpty())
+                        m_fitted->spans.last().text.chop(1);
+                }
+                fitText(mark);
+            }
             // A span left without characters is dropped, with any position
             // it gives, which web engines ignore for want of a character to
             // place.
@@ -217,6 +257,56 @@ private:
         m_out.page += "<image" + place + " xlink:href=\"" + *data + "\"/>";
         if (m_definitions == 0)
             m_out.outline += "<rect" + place + "/>";
+    }
+
+    // A text the page stretches or squeezes to a given length, which
+    // librsvg does not do itself.
+    struct FittedText
+    {
+        double x = 0;
+        double length = 0;
+        QList<WrappedText::Span> spans;
+    };
+
+    static std::optional<FittedText> fittedText(const QXmlStreamAttributes &attributes)
+    {
+        bool ok = false;
+        const double length = attributes.value(QLatin1String("textLength")).toDouble(&ok);
+        if (!ok || length <= 0 || attributes.hasAttribute(QLatin1String("transform")) ||
+            attributes.value(QLatin1String("lengthAdjust")) != QLatin1String("spacingAndGlyphs"))
+            return std::nullopt;
+        return FittedText{attributes.value(QLatin1String("x")).toDouble(), length, {}};
+    }
+
+    static WrappedText::Style fontOf(const QXmlStreamAttributes &attributes)
+    {
+        WrappedText::Style style;
+        for (const char *property :
+             {"font-family", "font-size", "font-style", "font-weight", "font-variant"}) {
+            const QStringView value = attributes.value(QLatin1String(property));
+            if (!value.isEmpty())
+                style.insert(QLatin1String(property), value.toString());
+        }
+        return style;
+    }
+
+    // Stretches the text just written, which starts at the mark, to its
+    // length, about its anchor.
+    void fitText(PageText::Mark mark)
+    {
+        const std::optional<FittedText> fitted = std::exchange(m_fitted, std::nullopt);
+        if (!fitted)
+            return;
+        const double natural = WrappedText::naturalWidth(fitted->spans);
+        if (natural <= 0 || std::abs(fitted->length / natural - 1) < 1e-3)
+            return;
+        const QByteArray x = number(fitted->x);
+        const QByteArray transform = " transform=\"translate(" + x + " 0) scale(" +
+                                     number(fitted->length / natural) + " 1) translate(" +
+                                     number(-fitted->x) + " 0)\"";
+        constexpr qsizetype TagLength = 5; // "<text"
+        m_out.page.insert(mark.page + TagLength, transform);
+        m_out.outline.insert(mark.outline + TagLength, transform);
     }
 
     // The image as a data URL: data URLs as they are, drawn images from the
@@ -358,6 +448,12 @@ private:
     bool m_startTagOpen = false;
     // Within definitions, which draw nothing where they stand.
     int m_definitions = 0;
+    // The text being written: its fonts, span by span, and the length it
+    // is to have.
+    QList<WrappedText::Style> m_textStyles;
+    std::optional<FittedText> m_fitted;
+    // Where the text written last ends in a blank.
+    std::optional<PageText::Mark> m_trailingBlank;
     // Within a text element whose blanks are collapsed here.
     int m_textElements = 0;
     bool m_blankBefore = false;

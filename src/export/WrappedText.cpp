@@ -157,17 +157,52 @@ void Box::setBlockStyle(QStringView css)
     lineHeight = length(parseStyle(css).value(QStringLiteral("line-height")), lineHeight);
 }
 
-QByteArray svgLines(const Box &box)
+namespace {
+
+// Unhinted metrics, as librsvg lays out text: lines are as wide, and break
+// where, they would in its drawing.
+std::unique_ptr<PangoContext, GObjectUnref> layoutContext()
 {
     PangoFontMap *fontMap = pango_cairo_font_map_get_default(); // the thread's own
     std::unique_ptr<PangoContext, GObjectUnref> context(pango_font_map_create_context(fontMap));
-    // Unhinted metrics, as librsvg lays out text: the lines break where it
-    // would break them.
     cairo_font_options_t *options = cairo_font_options_create();
     cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
     pango_cairo_context_set_font_options(context.get(), options);
     cairo_font_options_destroy(options);
+    return context;
+}
+
+} // namespace
+
+double naturalWidth(const QList<Span> &spans)
+{
+    const auto context = layoutContext();
+    QByteArray text;
+    PangoAttrList *attributes = pango_attr_list_new();
+    for (const Span &span : spans) {
+        const QByteArray piece = span.text.toUtf8();
+        if (piece.isEmpty())
+            continue;
+        const FontDescription font = fontFor(span.style, fontSize(span, DefaultFontSize));
+        PangoAttribute *attribute = pango_attr_font_desc_new(font.get());
+        attribute->start_index = guint(text.size());
+        text += piece;
+        attribute->end_index = guint(text.size());
+        pango_attr_list_insert(attributes, attribute);
+    }
+    std::unique_ptr<PangoLayout, GObjectUnref> layout(pango_layout_new(context.get()));
+    pango_layout_set_text(layout.get(), text.constData(), int(text.size()));
+    pango_layout_set_attributes(layout.get(), attributes);
+    pango_attr_list_unref(attributes);
+    PangoRectangle logical;
+    pango_layout_get_extents(layout.get(), nullptr, &logical);
+    return double(logical.width) / PANGO_SCALE;
+}
+
+QByteArray svgLines(const Box &box)
+{
+    const auto context = layoutContext();
 
     QByteArray out;
     double top = box.y;

@@ -48,6 +48,10 @@ struct Box
 // coordinates (the caller applies the box's transform).
 QByteArray svgLines(const Box &box);
 
+// How wide the spans are on one line, each in the font its style gives (as
+// SVG font attributes or CSS declarations of the same names), in points.
+double naturalWidth(const QList<Span> &spans);
+
 // Text for an XML attribute value or element content.
 void appendEscaped(QByteArray &out, QStringView text);
 QByteArray escaped(QStringView text);

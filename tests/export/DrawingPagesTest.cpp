@@ -1,5 +1,6 @@
 #include "ExportTestSupport.h"
 
+#include "export/DrawingExport.h"
 #include "export/WrappedText.h"
 
 #include <QRegularExpression>
@@ -208,4 +209,25 @@ TEST(DrawingPagesTest, StyleDeclarationsAreReadByName)
     EXPECT_EQ(style.value("color"), QStringLiteral("#fff"));
     EXPECT_EQ(style.value("font-size"), QStringLiteral("12px"));
     EXPECT_EQ(style.size(), 3);
+}
+
+TEST(DrawingPagesTest, TextOfAGivenLengthIsStretchedToIt)
+{
+    // librsvg does not fit text to its length itself.
+    const QByteArray content = "<svg:text x=\"10\" y=\"40\" textLength=\"300\" "
+                               "lengthAdjust=\"spacingAndGlyphs\">\n"
+                               "<svg:tspan font-family=\"'Liberation Sans', sans-serif\" "
+                               "font-size=\"20\" fill=\"#000000\" >\nShort\n</svg:tspan>\n"
+                               "</svg:text>\n";
+    Error error;
+    const std::optional<DrawingPages> pages =
+        DrawingPages::fromPageDocument(pageDocument({content}), {}, &error);
+    ASSERT_TRUE(pages);
+    const QByteArray svg = pages->page(0).svg();
+    EXPECT_TRUE(isWellFormedSvg(svg));
+    EXPECT_FALSE(svg.contains("textLength"));
+    EXPECT_TRUE(svg.contains("<text transform=\"translate(10 0) scale("));
+    const QImage image = DrawingExport::pageImage(*pages, 0, 72, &error);
+    // The glyphs' ink is a little narrower than their advance.
+    EXPECT_NEAR(image.width(), 300, 12);
 }
