@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QSignalSpy>
@@ -265,4 +266,17 @@ TEST_F(DocumentExporterTest, PrintsThePagesChosenInThePrintDialog)
     exporter->printAction()->trigger();
     ASSERT_TRUE(finished.count() > 0 || finished.wait(60000));
     EXPECT_FALSE(finished.value(0).value(0).toBool());
+}
+
+TEST_F(DocumentExporterTest, ExchangeFilesOpenAndExportLikeDrawings)
+{
+    DocumentExporter *exporter = open(QStringLiteral("cmx_libreoffice_fdo63782-1.cmx"));
+    ASSERT_TRUE(exporter);
+    EXPECT_TRUE(document->windowForSheet()->isVisible());
+    prompts->options = exportOptions(DrawingExport::Format::Png, true, 72);
+    prompts->path = folder.filePath("exchange.png");
+    ASSERT_TRUE(runExport(exporter));
+    const QImage picture(folder.filePath("exchange.png"));
+    ASSERT_FALSE(picture.isNull());
+    EXPECT_GT(inkPixels(picture), picture.width() * picture.height() / 4);
 }
