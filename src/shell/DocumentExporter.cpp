@@ -44,6 +44,8 @@ DocumentExporter::DocumentExporter(Document &document, std::shared_ptr<ExportPro
     , m_document(document)
     , m_prompts(std::move(prompts))
 {
+    // The page in view, until the user chooses otherwise.
+    m_lastOptions.page = 0;
     m_exportAction = new QAction(tr("&Export…"), document.windowForSheet());
     m_exportAction->setShortcut(QKeySequence(tr("Ctrl+Shift+E")));
     m_printAction = new QAction(tr("&Print…"), document.windowForSheet());
