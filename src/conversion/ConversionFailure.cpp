@@ -121,6 +121,15 @@ QString ConversionFailure::versionName(unsigned version)
     return {};
 }
 
+void ConversionFailure::setError(Error *error, int code, const QString &message,
+                                 const QString &filePath, Stage stage)
+{
+    if (error)
+        *error = Error(Error::CocoaErrorDomain, code,
+                       {{Error::LocalizedDescriptionKey, message},
+                        {Error::LocalizedFailureReasonKey, reason(filePath, stage)}});
+}
+
 QString ConversionFailure::reason(const QString &filePath, Stage stage)
 {
     const QFileInfo info(filePath);
@@ -149,6 +158,10 @@ QString ConversionFailure::reason(const QString &filePath, Stage stage)
                 .arg(riff.declaredSize);
         return unreadableDrawing(name, riff);
     }
+    if (riff.exchange && stage == Stage::ParseFailed)
+        return tr("“%1” is a CorelDRAW exchange (CMX) file that libcdr could not read: the file "
+                  "is damaged.")
+            .arg(name);
     if (riff.exchange)
         return tr("“%1” is a CorelDRAW exchange (CMX) file, not a CorelDRAW drawing.").arg(name);
     if (head.startsWith("WL"))

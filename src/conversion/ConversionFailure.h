@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/Error.h"
+
 #include <QCoreApplication>
 #include <QString>
 
@@ -26,6 +28,11 @@ public:
     // Looks at the file again (only its first bytes, and a zip archive's
     // list of members) to name the cause.
     static QString reason(const QString &filePath, Stage stage);
+
+    // Fills a conversion error (when asked for one): the conversion's code and
+    // message, and beside them the reason for the file.
+    static void setError(Error *error, int code, const QString &message, const QString &filePath,
+                         Stage stage);
 
     // The product name of a CorelDRAW version number as libcdr counts them
     // (1400 is "CorelDRAW X4"); empty for numbers it has no name for.

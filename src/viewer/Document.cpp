@@ -78,7 +78,7 @@ OperationQueue &Document::convertOperationQueue()
 bool Document::readFromURL(const QUrl &url)
 {
     m_fileURL = url;
-    m_cdr2svgConvertor = std::make_shared<CDR2SVG>(url.toLocalFile());
+    m_cdr2svgConvertor = DrawingConverter::forFile(url.toLocalFile());
     auto operation = std::make_shared<CDRLoadOperation>();
     operation->setDocument(this);
     operation->setConvertor(m_cdr2svgConvertor);

@@ -14,7 +14,7 @@
 #include <optional>
 
 class AlertPresenter;
-class CDR2SVG;
+class DrawingConverter;
 class CDRWebViewContainer;
 class OperationQueue;
 class PageNavigation;
@@ -70,7 +70,8 @@ public:
     QString displayName() const;
     void setDisplayName(const QString &name);
     QList<QUrl> tempURLs() const;
-    std::shared_ptr<CDR2SVG> cdr2svgConvertor() const { return m_cdr2svgConvertor; }
+    // The converter of the file: CDR2SVG, or CMX2SVG for an exchange file.
+    std::shared_ptr<DrawingConverter> cdr2svgConvertor() const { return m_cdr2svgConvertor; }
 
     // The layout's objects, once makeWindowControllers() has run.
     Ui::Document *ui() const { return m_ui.get(); }
@@ -158,7 +159,7 @@ private:
     std::shared_ptr<AlertPresenter> m_alerts;
     QUrl m_fileURL;
     QString m_displayName;
-    std::shared_ptr<CDR2SVG> m_cdr2svgConvertor;
+    std::shared_ptr<DrawingConverter> m_cdr2svgConvertor;
     std::weak_ptr<CDRLoadOperation> m_loadOperation;
     // Shared with the conversion, which may still be adding files to it
     // after the document has gone.

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QLoggingCategory>
@@ -93,6 +94,18 @@ bool QuillmoorApplication::answerWithoutDisplay(int argc, char *argv[])
         return true;
     }
     return false;
+}
+
+std::optional<QStringList> QuillmoorApplication::drawingsToOpen(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    if (!parser.parse(arguments) || parser.isSet(SnapshotOption))
+        return std::nullopt;
+    QStringList drawings;
+    for (const QString &drawing : parser.positionalArguments())
+        drawings.append(QFileInfo(drawing).absoluteFilePath());
+    return drawings;
 }
 
 int QuillmoorApplication::run(const QStringList &arguments)

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class Document;
 class DocumentController;
@@ -27,6 +28,10 @@ public:
     // application object (which needs one) exists; whether it did. The
     // application's name and version must be set.
     static bool answerWithoutDisplay(int argc, char *argv[]);
+
+    // The drawings a command line opens in windows, as absolute paths;
+    // nothing for one that makes a snapshot instead.
+    static std::optional<QStringList> drawingsToOpen(const QStringList &arguments);
 
     DocumentController &documentController() const { return *m_controller; }
 
