@@ -18,6 +18,7 @@
 #include "conversion/CDR2SVG.h"
 #include "conversion/CDRStringVector.h"
 #include "conversion/GenerateSVG.h"
+#include "conversion/PageDocument.h"
 #include "conversion/TMPManager.h"
 #include "foundation/NotificationCenter.h"
 
@@ -70,7 +71,7 @@ void convertInProcess(const QString &path)
     librevenge::RVNGFileStream input(path.toUtf8().constData());
     CDRStringVector pages;
     if (isSupported(input) && generateSVG(input, pages) && !pages.empty())
-        CDR2SVG::pageDocument(pages);
+        pageDocument(pages);
 }
 
 bool convertByParser(const QString &path, ParserLimits limits = {})

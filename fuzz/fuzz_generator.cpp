@@ -2,9 +2,9 @@
 // and drives the adapter and the SVG generator, and the pages are wrapped
 // into the page document, as the parser process does.
 
-#include "conversion/CDR2SVG.h"
 #include "conversion/CDRStringVector.h"
 #include "conversion/GenerateSVG.h"
+#include "conversion/PageDocument.h"
 #include "conversion/TMPManager.h"
 
 #include <librevenge-stream/librevenge-stream.h>
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             continue;
         CDRStringVector pages;
         if (generateSVG(input, pages, format) && !pages.empty())
-            CDR2SVG::pageDocument(pages);
+            pageDocument(pages);
         break;
     }
     return 0;

@@ -206,5 +206,8 @@ void TLYEventLogFiles::cleanupAndProcessExistingFiles(PackagesHandler uploadPack
             if (uploadPackages)
                 uploadPackages(packages);
         });
-    m_eventQueue.addOperation(cleanup);
+    // Taken at once: queued behind the events recorded meanwhile, it would
+    // find this execution's rotated log files and send them down a second
+    // chain.
+    cleanup->start();
 }

@@ -72,9 +72,10 @@ public:
     std::vector<std::shared_ptr<Operation>> operationsForUncompressedLog(const QUrl &logURL);
     // [package, upload] for a compressed file left by an earlier execution.
     std::vector<std::shared_ptr<Operation>> operationsForCompressedLog(const QUrl &compressedURL);
-    // Queues the clean-up of what earlier executions left; when it has run,
-    // the chains of their log and compressed files are queued and their
-    // packages handed to uploadPackages.
+    // Cleans up what earlier executions left, at once: call it on the event
+    // queue before this execution writes its first event. The chains of
+    // their log and compressed files are queued and their packages handed
+    // to uploadPackages.
     void cleanupAndProcessExistingFiles(PackagesHandler uploadPackages = {});
 
 private:

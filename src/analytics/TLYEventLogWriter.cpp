@@ -4,22 +4,34 @@
 #include "TLYEventLogFiles.h"
 #include "TLYFileUtils.h"
 #include "TLYLogger.h"
+#include "TLYPackageUploads.h"
 #include "TLYRotateCrashMetadataOperation.h"
 #include "TLYWriteEventOperation.h"
 
 #include "foundation/OperationQueue.h"
 
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 TLYEventLogWriter::TLYEventLogWriter(QString rootDirectory,
-                                     std::shared_ptr<const TLYMetadata> metadata, Limits limits)
+                                     std::shared_ptr<const TLYMetadata> metadata, Limits limits,
+                                     Uploading uploading)
     : m_rootDirectory(std::move(rootDirectory))
     , m_metadata(std::move(metadata))
     , m_limits(limits)
-    , m_eventQueue(std::make_unique<OperationQueue>(EventQueueName, 1))
+    , m_eventQueue(std::make_shared<OperationQueue>(EventQueueName, 1))
 {
+    m_uploads = TLYPackageUploads::create(
+        QUrl::fromLocalFile(TLYEventLogFiles::eventDirectoryForRootDirectory(m_rootDirectory)),
+        m_eventQueue, uploading.APIKey, std::move(uploading.networkRetryHandler));
     m_eventQueue->addOperationWithBlock([this] { setUp(); });
 }
+
+TLYEventLogWriter::TLYEventLogWriter(QString rootDirectory,
+                                     std::shared_ptr<const TLYMetadata> metadata, Limits limits)
+    : TLYEventLogWriter(std::move(rootDirectory), std::move(metadata), limits, Uploading())
+{}
 
 TLYEventLogWriter::TLYEventLogWriter(QString rootDirectory,
                                      std::shared_ptr<const TLYMetadata> metadata)
@@ -29,6 +41,9 @@ TLYEventLogWriter::TLYEventLogWriter(QString rootDirectory,
 TLYEventLogWriter::~TLYEventLogWriter()
 {
     waitUntilIdle();
+    // A transfer that ends later has nobody to tell; its package stays for
+    // the next start.
+    m_uploads->uploader()->invalidate();
 }
 
 void TLYEventLogWriter::waitUntilIdle() const
@@ -48,7 +63,41 @@ void TLYEventLogWriter::setUp()
     swap.start();
     m_previousExecutionMetadata = swap.crashMetadata();
 
-    m_files->cleanupAndProcessExistingFiles();
+    m_files->setUploadOperationFactory(
+        [uploads = m_uploads](const QUrl &package, const QString &boundary) {
+            return uploads->uploadOperationForFileAtURL(package, boundary);
+        });
+    m_files->cleanupAndProcessExistingFiles([uploads = m_uploads](const QSet<QUrl> &packages) {
+        uploads->uploader()->attemptToReconnectBackgroundSessionWithCompletionBlock(
+            [uploads, packages] { uploads->uploadMultipartFiles(packages.values()); });
+    });
+}
+
+void TLYEventLogWriter::initializeSettingsIfNeededWithOrrerySettings(
+    const std::optional<QVariantMap> &settingsDictionary)
+{
+    m_eventQueue->addOperationWithBlock([this, settingsDictionary] {
+        if (!settingsDictionary || m_settings.valid())
+            return;
+        m_settings = TLYSettings(settingsDictionary);
+        // Switching analytics off, with its clean-up, is the controller's.
+        if (!m_settings.shouldCollectAnalytics())
+            return;
+        const TLYLogger &logger = TLYLogger::sharedLogger();
+        logger.log(QStringLiteral("Tally enabled with settings: %1")
+                       .arg(QString::fromUtf8(
+                           QJsonDocument(
+                               QJsonObject::fromVariantMap(
+                                   settingsDictionary->value(QStringLiteral("analytics")).toMap()))
+                               .toJson(QJsonDocument::Compact))));
+        logger.log(QStringLiteral("Logging events to %1")
+                       .arg(m_files->rootEventDirectory().toLocalFile()));
+        const std::shared_ptr<TLYUploader> &uploader = m_uploads->uploader();
+        uploader->setDefaultUploadTimeout(m_settings.defaultUploadTimeout());
+        uploader->setLowPowerUploadTimeout(m_settings.lowPowerUploadTimeout());
+        m_uploads->setTallyURL(m_settings.tallyURL());
+        m_uploads->uploadAllMultipartFiles();
+    });
 }
 
 void TLYEventLogWriter::logEvent(std::shared_ptr<const TLYEvent> event)

@@ -8,6 +8,8 @@
 #include "TLYPredefinedEvent.h"
 
 #include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "sdk/ORRSettingsOnboardingManager.h"
 #include "sdk/Orrery.h"
 
 Tally &Tally::sharedInstance()
@@ -29,8 +31,19 @@ void Tally::startWithBetaToken(const QString &betaToken)
         // records at all: events stay dropped.
         if (qgetenv("DO_NOT_TRACK") == "1")
             return;
-        tally.setTallyController(std::make_shared<TLYEventLogWriter>(
-            TLYEventLogFiles::rootDirectory(), TLYMetadata::initWithOrrery(sdk, betaToken)));
+        const auto writer = std::make_shared<TLYEventLogWriter>(
+            TLYEventLogFiles::rootDirectory(), TLYMetadata::initWithOrrery(sdk, betaToken),
+            TLYEventLogWriter::Limits(), TLYEventLogWriter::Uploading{sdk.APIKey(), nullptr});
+        tally.setTallyController(writer);
+        // Settings stored by an earlier run apply at once; a download of this
+        // run applies when it is announced, unless those came first.
+        NotificationCenter::defaultCenter().addObserver(
+            ORRSettingsOnboardingManager::SettingsAvailableNotification, nullptr, &tally,
+            [weakWriter = std::weak_ptr(writer), &sdk](const Notification &) {
+                if (const auto current = weakWriter.lock())
+                    current->initializeSettingsIfNeededWithOrrerySettings(sdk.settings());
+            });
+        writer->initializeSettingsIfNeededWithOrrerySettings(sdk.settings());
         TLYActivity::holdQuitForActivities();
     });
 }

@@ -27,9 +27,10 @@ public:
 
     // Starts the kit once per process (later calls do nothing): the logger
     // follows the SDK's debug flag, events go to the log files under the
-    // user's cache folder, and quitting waits for them to be written. With
-    // DO_NOT_TRACK set to 1 nothing is recorded. A beta token of the form
-    // "2:token" marks the installation as a tester's.
+    // user's cache folder, quitting waits for them to be written, and their
+    // packages are uploaded once the SDK has settings. With DO_NOT_TRACK set
+    // to 1 nothing is recorded. A beta token of the form "2:token" marks the
+    // installation as a tester's.
     static void startWithBetaToken(const QString &betaToken = QString());
 
     std::shared_ptr<TLYTallyControllerInterface> tallyController() const;

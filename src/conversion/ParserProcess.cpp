@@ -126,10 +126,19 @@ public:
         return *spare;
     }
 
-    void keep()
+    void keep(bool kept)
     {
-        std::lock_guard lock(m_mutex);
-        m_kept = true;
+        std::optional<Child> ended;
+        {
+            std::lock_guard lock(m_mutex);
+            m_kept = kept;
+            if (!kept)
+                ended.swap(m_child);
+        }
+        if (ended) {
+            ::pidfd_send_signal(ended->pidfd.get(), SIGKILL, nullptr, 0);
+            ::waitpid(ended->pid, nullptr, 0);
+        }
     }
 
     // The spare, when one started under these limits is still there.
@@ -185,15 +194,17 @@ ParseResult ParserProcess::parse(const QString &path, Format format,
     Child child;
     QString why;
     if (!start(child, &why))
-        return {ParseResult::Status::Failed, {}, why};
+        return {isCancelled() ? ParseResult::Status::Cancelled : ParseResult::Status::NotStarted,
+                {},
+                why};
     ParseResult result = run(child, path, format, writeImage);
     Spare::instance().replenish();
     return result;
 }
 
-void ParserProcess::keepSpare()
+void ParserProcess::keepSpare(bool keep)
 {
-    Spare::instance().keep();
+    Spare::instance().keep(keep);
     Spare::instance().replenish();
 }
 
@@ -358,44 +369,51 @@ ParseResult ParserProcess::run(Child &child, const QString &path, Format format,
     }
     child.pidfd.reset();
 
-    auto failed = [](const QString &detail) {
-        return ParseResult{ParseResult::Status::Failed, {}, detail};
+    using Status = ParseResult::Status;
+    auto failed = [](Status status, const QString &detail) {
+        return ParseResult{status, {}, detail};
     };
     if (isCancelled())
-        return failed(QStringLiteral("The conversion was cancelled."));
+        return failed(Status::Cancelled, QStringLiteral("The conversion was cancelled."));
     if (timedOut)
-        return failed(QStringLiteral("The parser took longer than %1 seconds.")
+        return failed(Status::TimedOut,
+                      QStringLiteral("The parser took longer than %1 seconds.")
                           .arg(std::chrono::ceil<std::chrono::seconds>(m_limits.time).count()));
     if (stream.isBroken())
-        return failed(QStringLiteral("The parser sent data that is not a valid answer."));
+        return failed(Status::Crashed,
+                      QStringLiteral("The parser sent data that is not a valid answer."));
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
         if (signal == SIGXCPU)
-            return failed(QStringLiteral("The parser used up its processor time."));
-        return failed(QStringLiteral("The parser was stopped by signal %1 (%2).")
-                          .arg(signal)
-                          .arg(QString::fromLocal8Bit(::strsignal(signal))));
+            return failed(Status::TimedOut,
+                          QStringLiteral("The parser used up its processor time."));
+        return failed(Status::Crashed, QStringLiteral("The parser was stopped by signal %1 (%2).")
+                                           .arg(signal)
+                                           .arg(QString::fromLocal8Bit(::strsignal(signal))));
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return failed(QStringLiteral("The parser ended with status %1.").arg(WEXITSTATUS(status)));
+        return failed(Status::Crashed,
+                      QStringLiteral("The parser ended with status %1.").arg(WEXITSTATUS(status)));
     if (!stream.isComplete())
-        return failed(QStringLiteral("The parser ended without a result."));
+        return failed(Status::Crashed, QStringLiteral("The parser ended without a result."));
 
     switch (stream.outcome()) {
     case Outcome::Parsed:
-        return {ParseResult::Status::Parsed, stream.takePages(), {}};
+        return {Status::Parsed, stream.takePages(), {}};
     case Outcome::NotSupported:
-        return {ParseResult::Status::NotSupported, {}, stream.detail()};
+        return {Status::NotSupported, {}, stream.detail()};
     case Outcome::ParseFailed:
-        return failed(stream.detail().isEmpty()
+        return failed(Status::ParseFailed,
+                      stream.detail().isEmpty()
                           ? QStringLiteral("libcdr could not parse the drawing.")
                           : stream.detail());
     case Outcome::OutOfMemory:
-        return failed(QStringLiteral("The drawing needs more than the %1 MiB of memory the "
+        return failed(Status::OutOfMemory,
+                      QStringLiteral("The drawing needs more than the %1 MiB of memory the "
                                      "parser may use.")
                           .arg(m_limits.memoryBytes >> 20));
     }
-    return failed(QStringLiteral("The parser ended without a result."));
+    return failed(Status::Crashed, QStringLiteral("The parser ended without a result."));
 }
 
 void ParserProcess::cancel()

@@ -14,13 +14,25 @@ struct ParseResult
     enum class Status
     {
         Parsed,
+        // libcdr does not take the file for one of the format.
         NotSupported,
-        // libcdr failed, or the parser did not come to an end of its own.
-        Failed,
+        // libcdr took the file but could not parse it.
+        ParseFailed,
+        // The parser did not come to an end of its own: it died, or sent
+        // what no sound parser sends.
+        Crashed,
+        // It ran past the time limit, or used up its processor time.
+        TimedOut,
+        // It ran out of memory under the memory limit.
+        OutOfMemory,
+        // The parse was cancelled.
+        Cancelled,
+        // No parser could be started.
+        NotStarted,
     };
-    Status status = Status::Failed;
+    Status status = Status::Crashed;
     CDRStringVector pages;
-    // Why it failed, in a sentence for logs and error details.
+    // Why it failed, in a sentence for logs.
     QString detail;
 };
 
@@ -57,7 +69,8 @@ public:
     // For programs that convert one drawing after another: from now on a
     // parser waits, started ahead of need, for the next parse under the
     // default limits, so that it need not wait for a process to start.
-    static void keepSpare();
+    // With false, no more parsers wait, and the one waiting ends.
+    static void keepSpare(bool keep = true);
 
 private:
     struct Child;

@@ -101,12 +101,19 @@ OperationQueue::OperationQueue(const QString &name, int maxConcurrentOperationCo
 
 OperationQueue::~OperationQueue()
 {
+    // The last owner may be let go by one of the queue's own operations, on
+    // its worker, which cannot wait for itself: that worker runs what is
+    // left (cancelled) after the operation and then ends on its own.
+    const bool onOwnWorker = t_currentQueue == this;
+    if (onOwnWorker)
+        t_currentQueue = nullptr;
     cancelAllOperations();
     {
         std::lock_guard lock(d->mutex);
         d->suspended = false;
     }
-    waitUntilAllOperationsAreFinished();
+    if (!onOwnWorker)
+        waitUntilAllOperationsAreFinished();
     std::vector<std::thread> workers;
     {
         std::lock_guard lock(d->mutex);
@@ -114,8 +121,12 @@ OperationQueue::~OperationQueue()
         workers.swap(d->workers);
     }
     d->workAvailable.notify_all();
-    for (std::thread &worker : workers)
-        worker.join();
+    for (std::thread &worker : workers) {
+        if (worker.get_id() == std::this_thread::get_id())
+            worker.detach();
+        else
+            worker.join();
+    }
 }
 
 void OperationQueue::addOperation(std::shared_ptr<Operation> operation)

@@ -2,14 +2,9 @@
 
 #include "ORRNetworkResponseHandler.h"
 #include "Orrery.h"
-#include "support/NetworkThread.h"
 #include "support/URLError.h"
 
-#include <QTimer>
-
 #include <algorithm>
-#include <chrono>
-#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -64,17 +59,21 @@ Error retryLimitError(unsigned retryLimit, const URLRequest &request)
 } // namespace
 
 std::shared_ptr<ORRNetworkClient> ORRNetworkClient::create(std::shared_ptr<OperationQueue> queue,
-                                                           Certificates pinnedCertificates)
+                                                           Certificates pinnedCertificates,
+                                                           std::shared_ptr<BackoffClock> clock)
 {
     return createWithSessionConfiguration(TWLURLSessionConfiguration::defaultSessionConfiguration(),
-                                          std::move(queue), std::move(pinnedCertificates));
+                                          std::move(queue), std::move(pinnedCertificates),
+                                          std::move(clock));
 }
 
 std::shared_ptr<ORRNetworkClient> ORRNetworkClient::createWithSessionConfiguration(
     const std::optional<TWLURLSessionConfiguration> &configuration,
-    std::shared_ptr<OperationQueue> queue, Certificates pinnedCertificates)
+    std::shared_ptr<OperationQueue> queue, Certificates pinnedCertificates,
+    std::shared_ptr<BackoffClock> clock)
 {
     std::shared_ptr<ORRNetworkClient> client(new ORRNetworkClient);
+    client->m_clock = clock ? std::move(clock) : BackoffClock::systemClock();
     if (pinnedCertificates)
         client->m_certPinner = std::make_shared<ORRCertificatePinner>(*pinnedCertificates);
     client->m_session = TWLURLSession::sessionWithConfiguration(
@@ -117,7 +116,7 @@ void ORRNetworkClient::startDataTaskWithRequest(const URLRequest &request, unsig
                     } else if (tries >= retryLimit) {
                         handler(std::nullopt, std::nullopt, retryLimitError(retryLimit, request));
                     } else {
-                        runAfterRetryValueFromResponse(response, tries, [=] {
+                        self->runAfterRetryValueFromResponse(response, tries, [=] {
                             self->startDataTaskWithRequest(request, retryLimit, tries + 1, handler);
                         });
                     }
@@ -159,7 +158,7 @@ void ORRNetworkClient::startDownloadTaskWithRequest(const URLRequest &request, u
                     } else if (tries >= retryLimit) {
                         handler(QUrl(), std::nullopt, retryLimitError(retryLimit, request));
                     } else {
-                        runAfterRetryValueFromResponse(response, tries, [=] {
+                        self->runAfterRetryValueFromResponse(response, tries, [=] {
                             self->startDownloadTaskWithRequest(request, retryLimit, tries + 1,
                                                                handler);
                         });
@@ -204,7 +203,7 @@ double ORRNetworkClient::randomDoubleWithMin(double min, double max)
 
 void ORRNetworkClient::runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
                                                       unsigned attempts,
-                                                      std::function<void()> block)
+                                                      std::function<void()> block) const
 {
     runAfterRetryValueFromResponse(response, attempts, globalQueue(), std::move(block));
 }
@@ -212,18 +211,13 @@ void ORRNetworkClient::runAfterRetryValueFromResponse(const std::optional<URLRes
 void ORRNetworkClient::runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
                                                       unsigned attempts,
                                                       std::shared_ptr<OperationQueue> queue,
-                                                      std::function<void()> block)
+                                                      std::function<void()> block) const
 {
-    // Large "Retry-After" values raised to high powers exceed what a timer
-    // can wait; such a wait is held at the longest one, instead of
-    // overflowing into an immediate retry.
-    const double seconds = computeDelayForResponse(response, attempts);
-    const double milliseconds = std::clamp(std::ceil(seconds * 1000.0), 0.0, double(INT_MAX));
-    const int wait = int(milliseconds);
-    NetworkThread::shared().post([wait, queue = std::move(queue), block = std::move(block)] {
-        QTimer::singleShot(wait, Qt::PreciseTimer, NetworkThread::shared().context(),
-                           [queue, block] { queue->addOperationWithBlock(block); });
-    });
+    m_clock->runAfter(
+        BackoffClock::durationFromSeconds(computeDelayForResponse(response, attempts)),
+        [queue = std::move(queue), block = std::move(block)] {
+            queue->addOperationWithBlock(block);
+        });
 }
 
 void ORRNetworkClient::invalidateAndCancel()

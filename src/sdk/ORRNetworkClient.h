@@ -3,6 +3,7 @@
 #include "ORRCertificatePinner.h"
 #include "foundation/Error.h"
 #include "foundation/OperationQueue.h"
+#include "support/BackoffClock.h"
 #include "support/TWLURLSession.h"
 
 #include <QByteArray>
@@ -36,13 +37,16 @@ public:
     static constexpr unsigned DefaultRetryLimit = 10;
 
     // No delegate queue means the session makes its own; no certificates
-    // means no pinning. Nothing is made when the session cannot be.
+    // means no pinning; no clock means the system clock times the waits
+    // between attempts. Nothing is made when the session cannot be.
     static std::shared_ptr<ORRNetworkClient> create(std::shared_ptr<OperationQueue> queue = nullptr,
-                                                    Certificates pinnedCertificates = {});
+                                                    Certificates pinnedCertificates = {},
+                                                    std::shared_ptr<BackoffClock> clock = nullptr);
     static std::shared_ptr<ORRNetworkClient>
     createWithSessionConfiguration(const std::optional<TWLURLSessionConfiguration> &configuration,
                                    std::shared_ptr<OperationQueue> queue,
-                                   Certificates pinnedCertificates);
+                                   Certificates pinnedCertificates,
+                                   std::shared_ptr<BackoffClock> clock = nullptr);
 
     ~ORRNetworkClient();
     ORRNetworkClient(const ORRNetworkClient &) = delete;
@@ -50,6 +54,7 @@ public:
 
     const ORRCertificatePinner *certPinner() const { return m_certPinner.get(); }
     const std::shared_ptr<TWLURLSession> &session() const { return m_session; }
+    const std::shared_ptr<BackoffClock> &clock() const { return m_clock; }
 
     // Up to retryLimit + 1 attempts; the handler hears once, on the
     // session's delegate queue (or at once for a task that cannot be made).
@@ -72,14 +77,13 @@ public:
                                           unsigned tries);
     static double generateRandomJitter();
     static double randomDoubleWithMin(double min, double max);
-    // Runs block once after the backoff delay on queue (the shared
-    // concurrent queue when none is given).
-    static void runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
-                                               unsigned attempts, std::function<void()> block);
-    static void runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
-                                               unsigned attempts,
-                                               std::shared_ptr<OperationQueue> queue,
-                                               std::function<void()> block);
+    // Runs block once after the backoff delay, timed by the client's clock,
+    // on queue (the shared concurrent queue when none is given).
+    void runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
+                                        unsigned attempts, std::function<void()> block) const;
+    void runAfterRetryValueFromResponse(const std::optional<URLResponse> &response,
+                                        unsigned attempts, std::shared_ptr<OperationQueue> queue,
+                                        std::function<void()> block) const;
 
     void invalidateAndCancel();
 
@@ -89,4 +93,5 @@ private:
 
     std::shared_ptr<const ORRCertificatePinner> m_certPinner;
     std::shared_ptr<TWLURLSession> m_session;
+    std::shared_ptr<BackoffClock> m_clock;
 };

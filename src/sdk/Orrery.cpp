@@ -70,9 +70,18 @@ Orrery::Orrery(Environment environment)
     m_executionIdentifier = ORRGenerateUUIDString().remove(QLatin1Char('-')).toLower();
     m_applicationIdentifierModel =
         ORRApplicationIdentiferModel::initWithInstallID(m_installID, *m_environment.bundle);
+    m_settingsAndOnboardingManager =
+        ORRSettingsOnboardingManager::initWithApplicationIdentifierModel(
+            m_applicationIdentifierModel,
+            {m_environment.bundle, m_environment.pinnedCertificates, m_environment.backoffClock,
+             m_environment.notificationCenter, m_environment.cachesDirectory});
 }
 
-Orrery::~Orrery() = default;
+Orrery::~Orrery()
+{
+    // The settings flow uses this SDK's bundle and notification centre.
+    m_settingsAndOnboardingManager->stop();
+}
 
 TWLUserDefaults &Orrery::userDefaults() const
 {
@@ -250,12 +259,24 @@ QVariantMap Orrery::kitVersionsByKitBundleIdentifier() const
 
 void Orrery::onboardAppAndDownloadSettings()
 {
-    // The settings flow takes the key and kit versions from here once it
-    // exists; until then the SDK stays offline.
-    const QString key = APIKey();
-    const QVariantMap versions = kitVersionsByKitBundleIdentifier();
-    Q_UNUSED(key);
-    Q_UNUSED(versions);
+    ORRSettingsOnboardingManager &manager = *m_settingsAndOnboardingManager;
+    manager.setDebug(debug());
+    manager.setAdvertisingToken(advertisingToken());
+    manager.setCollectDeviceIdentifiers(
+        ORRShouldCollectDeviceIdentifiers(emberlineMode(), *m_environment.bundle));
+    manager.beginSettingsAndOnboardingOperationsWithAPIKey(APIKey(),
+                                                           kitVersionsByKitBundleIdentifier());
+}
+
+std::optional<QVariantMap> Orrery::settings() const
+{
+    return m_settingsAndOnboardingManager->settingsModel().settingsDictionary();
+}
+
+void Orrery::setDebug(bool debug)
+{
+    m_debug = debug;
+    m_settingsAndOnboardingManager->setDebug(debug);
 }
 
 QString Orrery::APIKey()
@@ -310,8 +331,11 @@ QString Orrery::advertisingToken() const
 
 void Orrery::setAdvertisingToken(const QString &token)
 {
-    std::lock_guard lock(m_mutex);
-    m_advertisingToken = token;
+    {
+        std::lock_guard lock(m_mutex);
+        m_advertisingToken = token;
+    }
+    m_settingsAndOnboardingManager->setAdvertisingToken(token);
 }
 
 std::optional<Orrery::KitClassList> Orrery::kitClasses() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ORRApplicationIdentiferModel.h"
+#include "ORRSettingsOnboardingManager.h"
 #include "foundation/Bundle.h"
 #include "foundation/ClassRegistry.h"
 
@@ -36,12 +37,22 @@ public:
         InstallationModeEmberline = 2,
     };
 
-    // Where an SDK instance reads its configuration and keeps its state.
+    // Where an SDK instance reads its configuration and keeps its state,
+    // and how its settings flow reaches the service.
     struct Environment
     {
         const Bundle *bundle = &Bundle::mainBundle();
         TWLUserDefaults *userDefaults = nullptr; // the SDK's standard store when null
         ClassRegistry *classRegistry = &ClassRegistry::shared();
+        // The roots the service's servers must chain to; none means the
+        // system's verdict.
+        ORRNetworkClient::Certificates pinnedCertificates =
+            ORRCertificatePinner::builtinCertificates();
+        // Times the waits between attempts; the system clock when null.
+        std::shared_ptr<BackoffClock> backoffClock = nullptr;
+        NotificationCenter *notificationCenter = &NotificationCenter::defaultCenter();
+        // Where the settings file goes; the user's cache folder when empty.
+        QString cachesDirectory = QString();
     };
 
     static inline const QString InstallationUUIDKey = QStringLiteral("com.tarnwell.iuuid");
@@ -66,7 +77,7 @@ public:
     Orrery &startWithKits(const QList<Kit> &kits);
 
     bool debug() const { return m_debug; }
-    void setDebug(bool debug) { m_debug = debug; }
+    void setDebug(bool debug);
     // Null when there is no usable key; raises ORRException when the
     // Info.plist configuration is unusable.
     QString APIKey();
@@ -89,6 +100,13 @@ public:
     void setInstallationMode(unsigned mode) { m_installationMode = mode; }
     QString instanceIdentifier() const;
     bool emberlineMode() const { return m_installationMode == InstallationModeEmberline; }
+    const std::shared_ptr<ORRSettingsOnboardingManager> &settingsAndOnboardingManager() const
+    {
+        return m_settingsAndOnboardingManager;
+    }
+    // The downloaded settings (the last good download, also of an earlier
+    // run); nothing before the first.
+    std::optional<QVariantMap> settings() const;
 
     // Starts one kit: the kit protocol's initializeIfNeeded, or start on an
     // older kit's shared instance.
@@ -109,7 +127,8 @@ public:
 
     // Bundle identifier to version of every started kit and of the SDK.
     QVariantMap kitVersionsByKitBundleIdentifier() const;
-    // Hands the key and kit versions to the settings flow.
+    // Hands the key and kit versions to the settings flow and starts it;
+    // returns at once.
     void onboardAppAndDownloadSettings();
     // The Emberline host is ready: start through it unless the Info.plist
     // configures the SDK.
@@ -131,6 +150,7 @@ private:
     bool m_isFirstInstall = false;
     QString m_executionIdentifier;
     std::shared_ptr<const ORRApplicationIdentiferModel> m_applicationIdentifierModel;
+    std::shared_ptr<ORRSettingsOnboardingManager> m_settingsAndOnboardingManager;
 
     mutable std::recursive_mutex m_mutex; // guards the fields below
     QString m_APIKey;

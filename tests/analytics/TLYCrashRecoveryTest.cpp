@@ -136,6 +136,8 @@ int runChildProcess(const QByteArray &mode, int argc, char **argv)
         return recordUntilKilled();
     if (mode == "quit")
         return recordAndQuit(argc, argv);
+    if (mode == "kit")
+        return recordThroughTheKit(argc, argv);
     return 2;
 }
 

@@ -1,9 +1,14 @@
 #include "AnalyticsTestSupport.h"
+#include "ReferenceService.h"
+#include "ScaledBackoffClock.h"
+#include "TestWaiting.h"
 
 #include "analytics/TLYCrashEvent.h"
 #include "analytics/TLYEventLogFiles.h"
 #include "analytics/TLYEventLogWriter.h"
 #include "analytics/TLYLifecycleEvent.h"
+#include "analytics/TLYNetworkRetryHandler.h"
+#include "analytics/TLYPackageUploads.h"
 #include "analytics/Tally.h"
 
 #include <QDir>
@@ -25,10 +30,19 @@ protected:
     std::shared_ptr<TLYEventLogWriter> start(TLYEventLogWriter::Limits limits = {},
                                              TLYMetadata::Fields fields = testMetadataFields())
     {
+        // Packages go nowhere but to a local service, even if a test gives
+        // the writer settings.
         auto writer = std::make_shared<TLYEventLogWriter>(
-            home.analyticsRoot(), std::make_shared<const TLYMetadata>(fields), limits);
+            home.analyticsRoot(), std::make_shared<const TLYMetadata>(fields), limits,
+            TLYEventLogWriter::Uploading{
+                "5f0b8e2c41d7a96e3b1c08f4d2a7e95c6b3f1d80",
+                std::make_shared<TLYNetworkRetryHandler>(std::nullopt, clock)});
         Tally::sharedInstance().setTallyController(writer);
         return writer;
+    }
+    bool waitForNoPackages() const
+    {
+        return waitUntil([this] { return files("*.multipartmime").isEmpty(); });
     }
 
     QStringList files(const QString &pattern) const
@@ -54,7 +68,30 @@ protected:
     }
 
     TemporaryHome home;
+    std::shared_ptr<ScaledBackoffClock> clock = std::make_shared<ScaledBackoffClock>();
 };
+
+// The log text in an uploaded package.
+QByteArray uploadedLog(const ReferenceService::Request &upload)
+{
+    const QByteArray contentType = upload.header("Content-Type");
+    const auto body =
+        parseMultipart(upload.body, contentType.mid(contentType.indexOf("boundary=") + 9));
+    EXPECT_TRUE(body && body->parts.size() == 1);
+    if (!body || body->parts.size() != 1)
+        return {};
+    EXPECT_EQ(body->parts.first().headers.value("content-type"),
+              "application/vnd.tarnwell.mac.events");
+    return gunzip(body->parts.first().content).value_or("not gzip");
+}
+
+QVariantMap settingsOf(const ReferenceService &service)
+{
+    return service.defaultSettings().toVariantMap();
+}
+
+using Endpoint = ReferenceService::Endpoint;
+using Answer = ReferenceService::Answer;
 
 QJsonObject json(const QByteArray &payload)
 {
@@ -208,4 +245,72 @@ TEST_F(TLYEventLogWriterTest, APreviousCrashTravelsAloneWithThatExecutionsMetada
     EXPECT_LE(crashMetadata["started_at"].toInteger(), QDateTime::currentSecsSinceEpoch());
     EXPECT_EQ(crash[1].milliseconds, 1700000000123u);
     EXPECT_EQ(json(crash[1].payload)["crash_state"], "unknown");
+}
+
+TEST_F(TLYEventLogWriterTest, PackagesWaitForSettingsThenReachTheirEventsEndpoint)
+{
+    ReferenceService service;
+    const auto writer = start({100, 100});
+    Tally::logCustomEventWithName("First");
+    Tally::logCustomEventWithName("Second");
+    writer->waitUntilIdle();
+    ASSERT_EQ(files("*.multipartmime").size(), 1);
+    EXPECT_TRUE(service.requests().isEmpty());
+
+    writer->initializeSettingsIfNeededWithOrrerySettings(settingsOf(service));
+    ASSERT_TRUE(waitForNoPackages());
+    ASSERT_TRUE(service.waitForRequests(Endpoint::Events, 1));
+    const QList<LogLine> first = parseLogLines(uploadedLog(service.requests().first()));
+    ASSERT_EQ(first.size(), 3);
+    EXPECT_EQ(first[1].name, "custom");
+    EXPECT_TRUE(first[1].payload.contains("First"));
+    EXPECT_TRUE(first[2].payload.contains("Second"));
+
+    // Later packages go at once; later settings change nothing.
+    ReferenceService elsewhere;
+    writer->initializeSettingsIfNeededWithOrrerySettings(settingsOf(elsewhere));
+    Tally::logCustomEventWithName("Third");
+    Tally::logCustomEventWithName("Fourth");
+    ASSERT_TRUE(service.waitForRequests(Endpoint::Events, 2));
+    ASSERT_TRUE(waitForNoPackages());
+    EXPECT_TRUE(uploadedLog(service.requests()[1]).contains("Fourth"));
+    EXPECT_TRUE(elsewhere.requests().isEmpty());
+    EXPECT_EQ(service.requests().size(), 2);
+}
+
+TEST_F(TLYEventLogWriterTest, PackagesOfAnEarlierRunAreSentOnceAndFailuresAreRetried)
+{
+    ReferenceService service;
+    {
+        const auto writer = start({100, 100});
+        Tally::logCustomEventWithName("Before the restart");
+        Tally::logCustomEventWithName("Also before");
+        writer->waitUntilIdle();
+        Tally::sharedInstance().setTallyController(nullptr);
+    }
+    ASSERT_EQ(files("*.multipartmime").size(), 1);
+
+    service.script(Endpoint::Events, {Answer::withStatus(503), Answer::withStatus(503)});
+    const auto writer = start({100, 100});
+    writer->initializeSettingsIfNeededWithOrrerySettings(settingsOf(service));
+    ASSERT_TRUE(waitForNoPackages());
+    writer->waitUntilIdle();
+    ASSERT_EQ(service.requests().size(), 3);
+    EXPECT_TRUE(uploadedLog(service.requests()[2]).contains("Before the restart"));
+    ASSERT_EQ(clock->delays().size(), 2);
+}
+
+TEST_F(TLYEventLogWriterTest, SettingsThatSwitchAnalyticsOffSendNothing)
+{
+    ReferenceService service;
+    const auto writer = start({100, 100});
+    QVariantMap settings = settingsOf(service);
+    settings["features"] = QVariantMap{{"collect_analytics", false}};
+    writer->initializeSettingsIfNeededWithOrrerySettings(settings);
+    writer->initializeSettingsIfNeededWithOrrerySettings(settingsOf(service));
+    Tally::logCustomEventWithName("First");
+    Tally::logCustomEventWithName("Second");
+    writer->waitUntilIdle();
+    EXPECT_EQ(files("*.multipartmime").size(), 1);
+    EXPECT_TRUE(service.requests().isEmpty());
 }

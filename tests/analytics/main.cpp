@@ -10,6 +10,10 @@ int main(int argc, char **argv)
 {
     if (const QByteArray mode = qgetenv(ChildModeVariable); !mode.isEmpty())
         return runChildProcess(mode, argc, argv);
+    // The kit must never reach a real service from a test; tests that
+    // upload point it at a local one.
+    qputenv("SettingsEndpoint", "http://127.0.0.1:9");
+    qputenv("ConfigureEndpoint", "http://127.0.0.1:9");
     // Child processes are started and read through QProcess.
     QCoreApplication application(argc, argv);
     testing::InitGoogleTest(&argc, argv);

@@ -3,7 +3,9 @@
 
 #include "conversion/CDR2SVG.h"
 #include "conversion/CDRStringVector.h"
+#include "conversion/ConversionFailure.h"
 #include "conversion/GenerateSVG.h"
+#include "conversion/PageDocument.h"
 #include "conversion/TMPManager.h"
 #include "foundation/NotificationCenter.h"
 
@@ -17,7 +19,10 @@
 
 #include <csignal>
 #include <future>
+#include <optional>
 #include <sys/wait.h>
+
+using ParserProtocol::Format;
 
 namespace {
 
@@ -28,23 +33,25 @@ struct Conversion
 {
     int code = 0;
     QString message;
+    QString reason;
     QByteArray document;
     QList<QByteArray> images;
     bool operator==(const Conversion &) const = default;
 };
 
-Conversion failure(int code, const QString &message)
+Conversion failure(int code, const QString &message, const QString &reason)
 {
     Conversion conversion;
     conversion.code = code;
     conversion.message = message;
+    conversion.reason = reason;
     return conversion;
 }
 
 void PrintTo(const Conversion &c, std::ostream *out)
 {
-    *out << "code " << c.code << ", " << c.document.size() << " bytes, " << c.images.size()
-         << " images";
+    *out << "code " << c.code << " (" << c.reason.toStdString() << "), " << c.document.size()
+         << " bytes, " << c.images.size() << " images";
 }
 
 // Collects the images announced while it lives, and removes them.
@@ -90,29 +97,49 @@ private:
     std::function<void()> m_atEach;
 };
 
-// The conversion as it was done inside the application.
+// The conversion as it was done inside the application, by the converter
+// for the file.
 Conversion convertedInProcess(const QString &path)
 {
+    using Stage = ConversionFailure::Stage;
+    const Format format =
+        DrawingConverter::isExchangeFile(path) ? Format::CorelExchange : Format::CorelDraw;
+    auto failed = [&path](int code, const QString &message, Stage stage) {
+        return failure(code, message, ConversionFailure::reason(path, stage));
+    };
     ImageFiles images;
     librevenge::RVNGFileStream input(path.toUtf8().constData());
-    if (!isSupported(input))
-        return failure(CDR2SVG::UnsupportedFileError, CDR2SVG::NewerVersionMessage);
+    if (!isSupported(input, format))
+        return failed(CDR2SVG::UnsupportedFileError, CDR2SVG::NewerVersionMessage, Stage::Rejected);
     CDRStringVector pages;
-    if (!generateSVG(input, pages))
-        return failure(CDR2SVG::ConversionFailedError, CDR2SVG::NewerVersionMessage);
+    if (!generateSVG(input, pages, format))
+        return failed(CDR2SVG::ConversionFailedError, CDR2SVG::NewerVersionMessage,
+                      Stage::ParseFailed);
     if (pages.empty())
-        return failure(CDR2SVG::ConversionFailedError, CDR2SVG::CannotOpenMessage);
-    return images.conversion(CDR2SVG::pageDocument(pages));
+        return failed(CDR2SVG::ConversionFailedError, CDR2SVG::CannotOpenMessage, Stage::NoPages);
+    return images.conversion(pageDocument(pages));
 }
 
-Conversion convertedByParser(const QString &path, ParserLimits limits = {})
+Conversion convertedByParser(const QString &path)
+{
+    ImageFiles images;
+    const std::shared_ptr<DrawingConverter> converter = DrawingConverter::forFile(path);
+    Error error;
+    if (!converter->convertToSVG(&error)) {
+        EXPECT_TRUE(converter->svgData().isNull());
+        return failure(error.code(), error.localizedDescription(), error.localizedFailureReason());
+    }
+    return images.conversion(converter->svgData());
+}
+
+Conversion convertedByParser(const QString &path, ParserLimits limits)
 {
     ImageFiles images;
     CDR2SVG converter(path, limits);
     Error error;
     if (!converter.convertToSVG(&error)) {
         EXPECT_TRUE(converter.svgData().isNull());
-        return failure(error.code(), error.localizedDescription());
+        return failure(error.code(), error.localizedDescription(), error.localizedFailureReason());
     }
     return images.conversion(converter.svgData());
 }
@@ -131,10 +158,13 @@ QStringList corpus()
 
 } // namespace
 
+// Drawings and exchange files, good and bad: the same documents and
+// images, or the same failures with the same reasons.
 TEST(ParserProcessTest, CorpusConvertsByteForByteAsInsideTheApplication)
 {
     const QStringList files = corpus();
     ASSERT_GT(files.size(), 20);
+    ASSERT_FALSE(files.filter(QStringLiteral(".cmx")).isEmpty());
     int converted = 0;
     for (const QString &path : files) {
         SCOPED_TRACE(path.toStdString());
@@ -168,6 +198,9 @@ TEST_P(KilledParserTest, FailsTheConversionAndLeavesNoProcess)
     ASSERT_EQ(killed.size(), 1);
     EXPECT_EQ(error.code(), CDR2SVG::ConversionFailedError);
     EXPECT_EQ(error.localizedDescription(), CDR2SVG::NewerVersionMessage);
+    EXPECT_EQ(error.localizedFailureReason(),
+              "libcdr crashed while reading “v23_2021_corolDrow_zakaz.cdr”: the file is damaged, "
+              "or libcdr cannot read it.");
     EXPECT_TRUE(converter.failureDetail().startsWith(
         QStringLiteral("The parser was stopped by signal %1 ").arg(signal)))
         << converter.failureDetail().toStdString();
@@ -182,31 +215,40 @@ INSTANTIATE_TEST_SUITE_P(Signals, KilledParserTest, testing::Values(SIGKILL, SIG
 
 TEST(ParserProcessTest, MisbehavingParsersFailTheConversionAndLeaveNoProcess)
 {
+    using Stage = ConversionFailure::Stage;
+    const QString path = drawing("x5_irank_modelo1.cdr");
     struct Case
     {
         QByteArray mode;
         ParserLimits limits;
         QString detail; // how the failure's detail begins
+        std::optional<Stage> stage;
     };
     const Case cases[] = {
-        {"crash", {}, "The parser was stopped by signal 11 "},
-        {"crash-after-result", {}, "The parser was stopped by signal 11 "},
-        {"hang", {std::chrono::seconds(1)}, "The parser took longer than 1 seconds."},
+        {"crash", {}, "The parser was stopped by signal 11 ", Stage::ParserCrashed},
+        {"crash-after-result", {}, "The parser was stopped by signal 11 ", Stage::ParserCrashed},
+        {"hang",
+         {std::chrono::seconds(1)},
+         "The parser took longer than 1 seconds.",
+         Stage::ParserTimedOut},
         // Under AddressSanitizer the resident size is limited instead, and
         // the sanitizer ends the process in a way of its own.
-        {"allocate", {std::chrono::seconds(600), 512 << 20}, "The parser "},
-        {"lie", {}, "The parser sent data that is not a valid answer."},
-        {"garbage", {}, "The parser sent data that is not a valid answer."},
+        {"allocate", {std::chrono::seconds(600), 512 << 20}, "The parser ", std::nullopt},
+        {"lie", {}, "The parser sent data that is not a valid answer.", Stage::ParserCrashed},
+        {"garbage", {}, "The parser sent data that is not a valid answer.", Stage::ParserCrashed},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.mode.toStdString());
         TestParser parser(c.mode);
         ImageFiles images;
-        CDR2SVG converter(drawing("x5_irank_modelo1.cdr"), c.limits);
+        CDR2SVG converter(path, c.limits);
         Error error;
         EXPECT_FALSE(converter.convertToSVG(&error));
         EXPECT_EQ(error.code(), CDR2SVG::ConversionFailedError);
         EXPECT_EQ(error.localizedDescription(), CDR2SVG::NewerVersionMessage);
+        if (c.stage) {
+            EXPECT_EQ(error.localizedFailureReason(), ConversionFailure::reason(path, *c.stage));
+        }
         EXPECT_TRUE(converter.failureDetail().startsWith(c.detail))
             << converter.failureDetail().toStdString();
         EXPECT_TRUE(converter.svgData().isNull());
@@ -259,6 +301,9 @@ TEST(ParserProcessTest, MissingParserFailsTheConversion)
     EXPECT_FALSE(converter.convertToSVG(&error));
     qunsetenv("QUILLMOOR_PARSER");
     EXPECT_EQ(error.code(), CDR2SVG::ConversionFailedError);
+    EXPECT_EQ(error.localizedFailureReason(),
+              "“x7_dblab_test.cdr” could not be read: the program that reads drawings "
+              "(quillmoor-parser) could not be started.");
     EXPECT_TRUE(converter.failureDetail().startsWith(
         "The parser /nonexistent/quillmoor-parser could not be started: "))
         << converter.failureDetail().toStdString();
@@ -290,6 +335,10 @@ TEST(ParserProcessTest, ASpareParserServesTheNextConversionAndIsNoConditionForIt
     const QString path = drawing("x5_irank_modelo1.cdr");
     const Conversion expected = convertedInProcess(path);
     ParserProcess::keepSpare();
+    struct NoMoreSpares
+    {
+        ~NoMoreSpares() { ParserProcess::keepSpare(false); }
+    } noMoreSpares;
     const QList<pid_t> first = parserProcesses();
     ASSERT_EQ(first.size(), 1);
 
@@ -311,4 +360,10 @@ TEST(ParserProcessTest, ASpareParserServesTheNextConversionAndIsNoConditionForIt
     const QList<pid_t> third = parserProcesses();
     ASSERT_EQ(third.size(), 1);
     EXPECT_NE(third, second);
+
+    // Once spares are no longer kept, the waiting one ends.
+    ParserProcess::keepSpare(false);
+    EXPECT_EQ(parserProcesses(), QList<pid_t>());
+    EXPECT_EQ(convertedByParser(path), expected);
+    EXPECT_EQ(parserProcesses(), QList<pid_t>());
 }

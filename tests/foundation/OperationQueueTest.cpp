@@ -220,3 +220,29 @@ TEST(OperationQueueTest, DestroyingAQueueCancelsWaitingWork)
     EXPECT_TRUE(waiting->isFinished());
     EXPECT_FALSE(ran);
 }
+
+TEST(OperationQueueTest, QueueLetGoByItsOwnOperationEndsWithoutWaitingForItself)
+{
+    std::atomic<bool> ran{false};
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool go = false;
+    auto queue = std::make_shared<OperationQueue>(QStringLiteral("self-owned"), 1);
+    // The first operation holds the queue; once the test has let go of it,
+    // the operation's end releases the queue on the queue's own worker.
+    queue->addOperationWithBlock([holder = queue, &mutex, &changed, &go] {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return go; });
+    });
+    auto later = BlockOperation::create([&] { ran = true; });
+    queue->addOperation(later);
+    queue.reset();
+    {
+        std::lock_guard lock(mutex);
+        go = true;
+    }
+    changed.notify_all();
+    later->waitUntilFinished();
+    EXPECT_TRUE(later->isCancelled());
+    EXPECT_FALSE(ran);
+}

@@ -1,4 +1,5 @@
 #include "ReferenceService.h"
+#include "ScaledBackoffClock.h"
 #include "SdkTestEnvironment.h"
 #include "TestCertificates.h"
 #include "TestWaiting.h"
@@ -148,18 +149,23 @@ TEST(ORRNetworkClientTest, ServerFailureAndThrottlingAreRetriedAfterBackoff)
     ReferenceService service;
     service.setSettings(QJsonObject{{"ok", true}});
     service.enqueueAnswer(Endpoint::Settings, Answer::withStatus(429, {{"Retry-After", "0"}}));
-    auto client = ORRNetworkClient::create();
+    auto clock = std::make_shared<ScaledBackoffClock>();
+    auto client = ORRNetworkClient::create(nullptr, {}, clock);
     const Outcome outcome = fetch(*client, settingsRequest(service), 1);
     EXPECT_TRUE(outcome.error.isNull());
     EXPECT_EQ(outcome.calls, 1);
     EXPECT_EQ(service.requests().size(), 2);
+    ASSERT_EQ(clock->delays().size(), 1);
+    EXPECT_GE(clock->delays()[0], 2.0 * 0.8999);
+    EXPECT_LE(clock->delays()[0], 2.0 * 1.1001);
 }
 
 TEST(ORRNetworkClientTest, RetryLimitEndsWithErrorSix)
 {
     ReferenceService service;
     service.setStandingAnswer(Endpoint::Settings, Answer::withStatus(503));
-    auto client = ORRNetworkClient::create();
+    auto clock = std::make_shared<ScaledBackoffClock>();
+    auto client = ORRNetworkClient::create(nullptr, {}, clock);
     const URLRequest request = settingsRequest(service);
     const Outcome outcome = fetch(*client, request, 1);
     EXPECT_EQ(outcome.calls, 1);
@@ -174,6 +180,18 @@ TEST(ORRNetworkClientTest, RetryLimitEndsWithErrorSix)
     // Limit 0: one attempt only.
     EXPECT_EQ(fetch(*client, request, 0).error.code(), -6);
     EXPECT_EQ(service.requests().size(), 3);
+
+    // Limit 4: five attempts, waiting 2, 2, 4 and 8 seconds between them
+    // (within the jitter), as the client's clock was asked.
+    EXPECT_EQ(fetch(*client, request, 4).error.code(), -6);
+    EXPECT_EQ(service.requests().size(), 8);
+    const QList<double> delays = clock->delays().mid(1);
+    ASSERT_EQ(delays.size(), 4);
+    const double nominal[] = {2, 2, 4, 8};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_GE(delays[i], nominal[i] * 0.8999) << i;
+        EXPECT_LE(delays[i], nominal[i] * 1.1001) << i;
+    }
 }
 
 TEST(ORRNetworkClientTest, UnreachableServerIsRetriedAsTransportFailure)
@@ -183,7 +201,7 @@ TEST(ORRNetworkClientTest, UnreachableServerIsRetriedAsTransportFailure)
         ReferenceService gone;
         closed = gone.url("/spi/v2/events");
     }
-    auto client = ORRNetworkClient::create();
+    auto client = ORRNetworkClient::create(nullptr, {}, std::make_shared<ScaledBackoffClock>());
     const Outcome outcome = fetch(*client, URLRequest(closed), 0);
     EXPECT_EQ(outcome.error.code(), -6);
 }
@@ -262,7 +280,7 @@ TEST(ORRNetworkClientTest, SlowAnswerTimesOutAndIsRetried)
     service.enqueueAnswer(Endpoint::Settings, slow);
     URLRequest request = settingsRequest(service);
     request.setTimeoutInterval(0.5);
-    auto client = ORRNetworkClient::create();
+    auto client = ORRNetworkClient::create(nullptr, {}, std::make_shared<ScaledBackoffClock>());
     const Outcome outcome = fetch(*client, request, 1);
     EXPECT_TRUE(outcome.error.isNull()) << outcome.error.code();
     ASSERT_TRUE(outcome.data);

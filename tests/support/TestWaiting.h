@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 // Something that happens once on another thread, waited for with a bound.
 class Latch
@@ -32,4 +33,18 @@ private:
 inline void drain(OperationQueue &queue)
 {
     queue.addOperationWithBlock([] {})->waitUntilFinished();
+}
+
+// Waits (bounded) until condition holds, looking again every few
+// milliseconds: for a state change that announces itself by no event.
+template <typename Condition>
+bool waitUntil(Condition condition, std::chrono::seconds bound = std::chrono::seconds(20))
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }

@@ -67,11 +67,12 @@ TEST(Document, FailedOpenPresentsErrorAndClosesUnseen)
 {
     DocumentController controller; // presents errors in a real message box
     ShowCounter counter;
-    QString presented;
+    QString presented, detail;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             presented = box->text();
+            detail = box->informativeText();
             EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
             box->accept();
         }
@@ -90,6 +91,7 @@ TEST(Document, FailedOpenPresentsErrorAndClosesUnseen)
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return lastClosed; }, 60000));
     EXPECT_EQ(presented, CDR2SVG::NewerVersionMessage);
+    EXPECT_EQ(detail, "“text_renamed.cdr” is not a CorelDRAW drawing.");
     EXPECT_FALSE(panelVisibleAtClose);
     EXPECT_EQ(counter.shows, 0);
     deleteClosedDocuments();
@@ -164,6 +166,10 @@ TEST(Document, AParserThatDiesFailsOnlyItsDocument)
         EXPECT_EQ(error.code(), CDR2SVG::ConversionFailedError);
         EXPECT_EQ(error.localizedDescription(), CDR2SVG::NewerVersionMessage);
     }
+    // The reason below the message says what became of the parse.
+    EXPECT_EQ(alerts->errors[0].localizedFailureReason(),
+              "libcdr crashed while reading “cdr13_xapian_test1.cdr”: the file is damaged, or "
+              "libcdr cannot read it.");
 
     EXPECT_EQ(controller.documents(), QList<Document *>{shown});
     EXPECT_TRUE(shown->windowForSheet()->isVisible());

@@ -2,15 +2,19 @@
 
 #include "AcceptedSocket.h"
 
+#include <QDir>
 #include <QHash>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
@@ -69,6 +73,22 @@ std::optional<ReferenceService::Request> takeRequest(QByteArray &buffer)
     return request;
 }
 
+// The request as it came, apart from any transfer encoding of its body.
+QByteArray recordOf(const ReferenceService::Request &request)
+{
+    QByteArray record = request.method + ' ' + request.target + " HTTP/1.1\r\n";
+    for (const auto &[name, value] : request.headers)
+        record += name + ": " + value + "\r\n";
+    return record + "\r\n" + request.body;
+}
+
+bool writeRecord(const QString &path, const QByteArray &record)
+{
+    // Whole or not at all: whoever reads the folder never sees half a request.
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(record) == record.size() && file.commit();
+}
+
 QByteArray reasonPhrase(int status)
 {
     return status < 300   ? "OK"
@@ -125,6 +145,14 @@ private:
             } else {
                 answer = Answer::withStatus(request->endpoint == Endpoint::Unknown ? 404 : 200);
             }
+            if (!m_state->recordDirectory.isEmpty()) {
+                const QString name = QStringLiteral("%1-%2.http")
+                                         .arg(++m_state->lastRecordNumber, 4, 10, QLatin1Char('0'))
+                                         .arg(endpointName(request->endpoint));
+                const QString path = QDir(m_state->recordDirectory).filePath(name);
+                if (!writeRecord(path, recordOf(*request)))
+                    qWarning("reference service: cannot write %s", qPrintable(path));
+            }
             m_state->requests.append(*request);
             ++m_state->answered;
             bool hasRequestId = false;
@@ -173,6 +201,11 @@ ReferenceService::Answer::withStatus(int status, QList<QPair<QByteArray, QByteAr
     return answer;
 }
 
+ReferenceService::Answer ReferenceService::Answer::withStatus(int status, int retryAfterSeconds)
+{
+    return withStatus(status, {{"Retry-After", QByteArray::number(retryAfterSeconds)}});
+}
+
 ReferenceService::Answer ReferenceService::Answer::json(const QJsonObject &object, int status)
 {
     Answer answer;
@@ -204,7 +237,6 @@ ReferenceService::ReferenceService(QList<QSslCertificate> chain, QSslKey key)
 
 void ReferenceService::start(QList<QSslCertificate> chain, QSslKey key)
 {
-    setSettings(QJsonObject{});
     m_thread.setObjectName(QStringLiteral("ReferenceService"));
     m_thread.start();
     m_server = new Server(m_state, std::move(chain), std::move(key));
@@ -216,6 +248,7 @@ void ReferenceService::start(QList<QSslCertificate> chain, QSslKey key)
     const QString base = baseURL();
     QMetaObject::invokeMethod(
         m_server, [this, base] { m_server->base = base; }, Qt::BlockingQueuedConnection);
+    setSettings(defaultSettings());
 }
 
 ReferenceService::~ReferenceService()
@@ -238,6 +271,15 @@ QUrl ReferenceService::url(const QString &pathAndQuery) const
     return QUrl(baseURL() + pathAndQuery);
 }
 
+QJsonObject ReferenceService::defaultSettings() const
+{
+    return QJsonObject{
+        {"app", QJsonObject{{"status", "activated"}}},
+        {"features", QJsonObject{{"collect_analytics", true}}},
+        {"analytics", QJsonObject{{"url", baseURL() + QStringLiteral("/spi/v2/events")}}},
+    };
+}
+
 void ReferenceService::setSettings(const QJsonObject &settings)
 {
     setStandingAnswer(Endpoint::Settings, Answer::json(settings));
@@ -253,6 +295,29 @@ void ReferenceService::enqueueAnswer(Endpoint endpoint, const Answer &answer)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->queued[endpoint].push_back(answer);
+}
+
+void ReferenceService::script(Endpoint endpoint, const QList<Answer> &answers)
+{
+    std::lock_guard lock(m_state->mutex);
+    for (const Answer &answer : answers)
+        m_state->queued[endpoint].push_back(answer);
+}
+
+bool ReferenceService::setRecordDirectory(const QString &directory)
+{
+    if (!QDir().mkpath(directory))
+        return false;
+    static const QRegularExpression numbered(QStringLiteral("^(\\d+)-"));
+    int last = 0;
+    for (const QString &name : QDir(directory).entryList(QDir::Files)) {
+        if (const QRegularExpressionMatch match = numbered.match(name); match.hasMatch())
+            last = std::max(last, match.captured(1).toInt());
+    }
+    std::lock_guard lock(m_state->mutex);
+    m_state->recordDirectory = QDir(directory).absolutePath();
+    m_state->lastRecordNumber = last;
+    return true;
 }
 
 QList<ReferenceService::Request> ReferenceService::requests() const
@@ -306,4 +371,31 @@ ReferenceService::Endpoint ReferenceService::endpointFor(const QByteArray &metho
     if (method == "POST" && text == QStringLiteral("/spi/v2/events"))
         return Endpoint::Events;
     return Endpoint::Unknown;
+}
+
+QString ReferenceService::endpointName(Endpoint endpoint)
+{
+    switch (endpoint) {
+    case Endpoint::Settings:
+        return QStringLiteral("settings");
+    case Endpoint::AppCreate:
+        return QStringLiteral("create");
+    case Endpoint::AppUpdate:
+        return QStringLiteral("update");
+    case Endpoint::Events:
+        return QStringLiteral("events");
+    case Endpoint::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+std::optional<ReferenceService::Endpoint> ReferenceService::endpointNamed(const QString &name)
+{
+    for (Endpoint endpoint : {Endpoint::Settings, Endpoint::AppCreate, Endpoint::AppUpdate,
+                              Endpoint::Events, Endpoint::Unknown}) {
+        if (endpointName(endpoint) == name)
+            return endpoint;
+    }
+    return std::nullopt;
 }
