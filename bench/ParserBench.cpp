@@ -71,7 +71,7 @@ void convertInProcess(const QString &path)
     librevenge::RVNGFileStream input(path.toUtf8().constData());
     CDRStringVector pages;
     if (isSupported(input) && generateSVG(input, pages) && !pages.empty())
-        pageDocument(pages);
+        PageDocument::write(pages);
 }
 
 bool convertByParser(const QString &path, ParserLimits limits = {})

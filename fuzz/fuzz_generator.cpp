@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             continue;
         CDRStringVector pages;
         if (generateSVG(input, pages, format) && !pages.empty())
-            pageDocument(pages);
+            PageDocument::write(pages);
         break;
     }
     return 0;

@@ -62,6 +62,6 @@ bool ParserConverter::convertToSVG(Error *error)
     }
     if (result.pages.empty())
         return fail(CDR2SVG::ConversionFailedError, CDR2SVG::CannotOpenMessage, Stage::NoPages);
-    m_svgData = pageDocument(result.pages);
+    m_svgData = PageDocument::write(result.pages);
     return true;
 }

@@ -117,7 +117,7 @@ Conversion convertedInProcess(const QString &path)
                       Stage::ParseFailed);
     if (pages.empty())
         return failed(CDR2SVG::ConversionFailedError, CDR2SVG::CannotOpenMessage, Stage::NoPages);
-    return images.conversion(pageDocument(pages));
+    return images.conversion(PageDocument::write(pages));
 }
 
 Conversion convertedByParser(const QString &path)
