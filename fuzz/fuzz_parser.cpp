@@ -1,4 +1,4 @@
-// The whole parser: the bytes are a drawing file, which the parser's side
+// The whole parser: the bytes are a drawing or exchange file, which the parser's side
 // of the conversation (ParserService::answer) reads and answers, here in
 // this process, to the application's side (ParserStream), which checks
 // every frame and answers each image. Whatever libcdr makes of the file,
@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 using namespace ParserProtocol;
@@ -66,7 +67,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return "file:///tmp/" + std::to_string(bytes.size()) + ".bmp";
     });
     Loopback channel(stream);
-    if (ParserService::answer(channel, Format::CorelDraw, QFile::encodeName(drawingFile)) != 0 ||
+    // Read as the application would choose: exchange files by their form.
+    const bool exchange =
+        size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "CMX", 3) == 0;
+    const Format format = exchange ? Format::CorelExchange : Format::CorelDraw;
+    if (ParserService::answer(channel, format, QFile::encodeName(drawingFile)) != 0 ||
         !stream.isComplete())
         std::abort();
     if (stream.outcome() == Outcome::Parsed)
