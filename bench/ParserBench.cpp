@@ -10,13 +10,18 @@
 //    images and pages. Shown per drawing, then for small (under 100 KiB)
 //    and large drawings apart.
 // 2. The parser alone: an empty file, which libcdr rejects at once.
-// 3. The smallest address-space limit under which each drawing still
+// 3. How soon a parser that fails in the middle of a large drawing becomes
+//    a failed conversion: killed (SIGKILL, SIGSEGV), stopped (standing for
+//    a hang, under a one-second limit), or cancelled as a closing document
+//    does.
+// 4. The smallest address-space limit under which each drawing still
 //    converts, against the default limit.
 //
 // Usage: parser-bench [--repeat N] [--no-memory] [DRAWING...]
 
 #include "conversion/CDR2SVG.h"
 #include "conversion/CDRStringVector.h"
+#include "conversion/CMX2SVG.h"
 #include "conversion/GenerateSVG.h"
 #include "conversion/PageDocument.h"
 #include "conversion/TMPManager.h"
@@ -32,9 +37,12 @@
 #include <librevenge-stream/librevenge-stream.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -68,16 +76,82 @@ double timedMs(const std::function<void()> &work)
 
 void convertInProcess(const QString &path)
 {
+    const ParserProtocol::Format format = DrawingConverter::isExchangeFile(path)
+                                              ? ParserProtocol::Format::CorelExchange
+                                              : ParserProtocol::Format::CorelDraw;
     librevenge::RVNGFileStream input(path.toUtf8().constData());
     CDRStringVector pages;
-    if (isSupported(input) && generateSVG(input, pages) && !pages.empty())
+    if (isSupported(input, format) && generateSVG(input, pages, format) && !pages.empty())
         PageDocument::write(pages);
+}
+
+std::unique_ptr<ParserConverter> converterFor(const QString &path, ParserLimits limits)
+{
+    if (DrawingConverter::isExchangeFile(path))
+        return std::make_unique<CMX2SVG>(path, limits);
+    return std::make_unique<CDR2SVG>(path, limits);
 }
 
 bool convertByParser(const QString &path, ParserLimits limits = {})
 {
-    CDR2SVG converter(path, limits);
-    return converter.convertToSVG(nullptr);
+    return converterFor(path, limits)->convertToSVG(nullptr);
+}
+
+// The parser processes this process started, from /proc.
+QList<pid_t> parsers()
+{
+    QList<pid_t> found;
+    const QByteArray self = QByteArray::number(::getpid());
+    for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // pid (name) state parent ...
+        const QByteArray line = stat.readAll();
+        const qsizetype close = line.lastIndexOf(')');
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (line.contains("(quillmoor-pars") && fields.size() > 1 && fields[1] == self)
+            found.append(pid_t(entry.toInt()));
+    }
+    return found;
+}
+
+// From the moment the parser is hit, when its first image arrives, to the
+// failed conversion, and the whole failed conversion (ms; the best runs).
+struct FailureTimes
+{
+    double sinceHit = 0;
+    double total = 0;
+};
+
+FailureTimes failureMs(const QString &path, ParserLimits limits,
+                       const std::function<void(pid_t)> &hit,
+                       const std::function<void(ParserConverter &)> &cancel, int repeat)
+{
+    std::vector<double> sinceHits, totals;
+    for (int r = 0; r < repeat; ++r) {
+        const std::unique_ptr<ParserConverter> converter = converterFor(path, limits);
+        QElapsedTimer sinceHit;
+        bool failed = false;
+        int owner = 0;
+        NotificationCenter::defaultCenter().addObserver(TMPManager::DidSaveFileNotification,
+                                                        nullptr, &owner, [&](const Notification &) {
+                                                            if (sinceHit.isValid())
+                                                                return;
+                                                            for (pid_t pid : parsers())
+                                                                hit(pid);
+                                                            if (cancel)
+                                                                cancel(*converter);
+                                                            sinceHit.start();
+                                                        });
+        const double total = timedMs([&] { failed = !converter->convertToSVG(nullptr); });
+        NotificationCenter::defaultCenter().removeObserver(&owner);
+        if (failed && sinceHit.isValid()) {
+            sinceHits.push_back(double(sinceHit.nsecsElapsed()) / 1e6);
+            totals.push_back(total);
+        }
+    }
+    return {best(sinceHits), best(totals)};
 }
 
 struct Group
@@ -118,7 +192,7 @@ int main(int argc, char *argv[])
     }
     if (files.isEmpty()) {
         const QDir corpus(QStringLiteral(QUILLMOOR_CORPUS_DIR "/files"));
-        for (const QString &name : corpus.entryList({"*.cdr"}, QDir::Files, QDir::Name))
+        for (const QString &name : corpus.entryList({"*.cdr", "*.cmx"}, QDir::Files, QDir::Name))
             files.append(corpus.filePath(name));
     }
     std::printf("parser: %s\n\n", qPrintable(ParserProcess::executablePath()));
@@ -165,6 +239,27 @@ int main(int argc, char *argv[])
     std::printf("\nAn empty file, which libcdr rejects at once (best of %d, ms): started %.2f, "
                 "waiting %.2f\n",
                 4 * repeat, best(emptyStarted), best(emptyWaiting));
+
+    // Only the parser of the conversion runs from here on.
+    ParserProcess::keepSpare(false);
+    const QString largeDrawing =
+        QStringLiteral(QUILLMOOR_CORPUS_DIR "/files/v23_2021_corolDrow_zakaz.cdr");
+    ParserLimits oneSecond;
+    oneSecond.time = std::chrono::seconds(1);
+    auto signal = [](int number) { return [number](pid_t pid) { ::kill(pid, number); }; };
+    std::printf("\nFrom a parser's failure in the middle of %s to the failed conversion "
+                "(best of %d, ms)\n",
+                qPrintable(QFileInfo(largeDrawing).fileName()), repeat);
+    const FailureTimes killed = failureMs(largeDrawing, {}, signal(SIGKILL), {}, repeat);
+    const FailureTimes crashed = failureMs(largeDrawing, {}, signal(SIGSEGV), {}, repeat);
+    const FailureTimes cancelled = failureMs(
+        largeDrawing, {}, [](pid_t) {}, [](ParserConverter &c) { c.cancel(); }, repeat);
+    const FailureTimes hanging = failureMs(largeDrawing, oneSecond, signal(SIGSTOP), {}, 3);
+    std::printf("  killed with SIGKILL                 %8.2f\n", killed.sinceHit);
+    std::printf("  crashed (SIGSEGV)                   %8.2f\n", crashed.sinceHit);
+    std::printf("  cancelled, as by closing its window %8.2f\n", cancelled.sinceHit);
+    std::printf("  hanging (SIGSTOP), 1 s time limit   %8.2f, %.2f from the start\n",
+                hanging.sinceHit, hanging.total);
 
     if (!memory)
         return 0;
