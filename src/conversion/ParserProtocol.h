@@ -36,6 +36,9 @@ enum class Format : std::uint8_t
     CorelExchange = 'X',
 };
 
+// Where libcdr's work ended, as the application needs it to tell failures
+// apart: it rejected the file, failed to parse it, or parsed it (with or
+// without pages); or the parser ran out of memory.
 enum class Outcome : std::uint8_t
 {
     Parsed = 'P',
