@@ -96,6 +96,12 @@ Thumbnailing run(const QStringList &command, const QString &prefix, const QStrin
     environment.insert("PATH", prefix + "/bin:/usr/bin:/bin");
     environment.insert("HOME", home.path());
     environment.insert("TMPDIR", temporary.path());
+    // Sanitizer builds keep their suppressions.
+    const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    for (const char *sanitizer : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (own.contains(sanitizer))
+            environment.insert(sanitizer, own.value(sanitizer));
+    }
     for (auto it = settings.begin(); it != settings.end(); ++it)
         environment.insert(it.key(), it.value());
     QProcess process;
