@@ -6,6 +6,7 @@
 
 #include <librevenge-stream/librevenge-stream.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
@@ -108,6 +109,17 @@ std::optional<std::uint64_t> number(const char *text)
     if (errno != 0 || end == text || *end != '\0')
         return std::nullopt;
     return value;
+}
+
+// Whether an allocation failed since the parse began. libcdr catches what
+// it throws, std::bad_alloc included, and reports only a failed parse; the
+// parser must tell the application that memory ran out.
+std::atomic<bool> memoryRanOut = false;
+
+void noteMemoryRanOut()
+{
+    memoryRanOut = true;
+    throw std::bad_alloc();
 }
 
 } // namespace
@@ -219,6 +231,8 @@ int answer(Channel &channel, Format format, const QByteArray &path)
         ~Restore() { TMPManager::instance().redirect({}); }
     } restore;
 
+    memoryRanOut = false;
+    const std::new_handler previousHandler = std::set_new_handler(noteMemoryRanOut);
     Outcome outcome = Outcome::ParseFailed;
     CDRStringVector pages;
     try {
@@ -229,13 +243,22 @@ int answer(Channel &channel, Format format, const QByteArray &path)
             outcome = Outcome::Parsed;
     } catch (const std::bad_alloc &) {
         outcome = Outcome::OutOfMemory;
-        pages = {};
     }
+    std::set_new_handler(previousHandler);
+    if (outcome == Outcome::ParseFailed && memoryRanOut)
+        outcome = Outcome::OutOfMemory;
+    return sendOutcome(channel, outcome, pages);
+}
 
-    for (unsigned i = 0; i < pages.size(); ++i) {
-        const std::string &page = pages[i].str();
-        if (!channel.send(Frame::Page, QByteArrayView(page.data(), qsizetype(page.size()))))
-            return 1;
+int sendOutcome(Channel &channel, Outcome outcome, const CDRStringVector &pages)
+{
+    // A failed parse hands over nothing, as inside the application.
+    if (outcome == Outcome::Parsed) {
+        for (unsigned i = 0; i < pages.size(); ++i) {
+            const std::string &page = pages[i].str();
+            if (!channel.send(Frame::Page, QByteArrayView(page.data(), qsizetype(page.size()))))
+                return 1;
+        }
     }
     const char result[] = {char(outcome)};
     return channel.send(Frame::Result, QByteArrayView(result, 1)) ? 0 : 1;

@@ -2,6 +2,8 @@
 
 #include "ParserProtocol.h"
 
+class CDRStringVector;
+
 #include <QByteArray>
 #include <QString>
 
@@ -54,6 +56,9 @@ bool confine(const ParserLimits &limits, QString *why);
 int serve(Channel &channel);
 // Parses the drawing and sends the images, pages and outcome.
 int answer(Channel &channel, ParserProtocol::Format format, const QByteArray &path);
+// Sends the pages, only of a parsed drawing (libcdr may have made some
+// before it failed), and the outcome; the exit status.
+int sendOutcome(Channel &channel, ParserProtocol::Outcome outcome, const CDRStringVector &pages);
 
 // The parser program: reads the limits from the command line, confines
 // itself, ends when the application lets go of its socket, and serves it.

@@ -256,6 +256,31 @@ TEST(ParserProcessTest, MisbehavingParsersFailTheConversionAndLeaveNoProcess)
     }
 }
 
+// libcdr swallows the failed allocation and makes some pages before it
+// gives up; the application hears that memory ran out, and gets no page.
+TEST(ParserProcessTest, ADrawingTooLargeForTheMemoryLimitFailsAsOutOfMemory)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "sanitizer builds limit the resident size, not the address space";
+#endif
+    const QString path = drawing("v22_2020_lampu-UV_pcb.cdr");
+    ImageFiles images;
+    CDR2SVG converter(path, {std::chrono::seconds(60), 128 << 20});
+    Error error;
+    EXPECT_FALSE(converter.convertToSVG(&error));
+    EXPECT_EQ(error.code(), CDR2SVG::ConversionFailedError);
+    EXPECT_EQ(error.localizedDescription(), CDR2SVG::NewerVersionMessage);
+    EXPECT_EQ(error.localizedFailureReason(),
+              ConversionFailure::reason(path, ConversionFailure::Stage::ParserOutOfMemory));
+    EXPECT_EQ(converter.failureDetail(),
+              "The drawing needs more than the 128 MiB of memory the parser may use.");
+    EXPECT_TRUE(converter.svgData().isNull());
+
+    // With the default limit it converts.
+    CDR2SVG unlimited(path);
+    EXPECT_TRUE(unlimited.convertToSVG(nullptr));
+}
+
 TEST(ParserProcessTest, TheTestParserBehavesAsTheRealOneUnlessTold)
 {
     const QString path = drawing("x7_models-heart_part1.cdr");

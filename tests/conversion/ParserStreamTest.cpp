@@ -1,4 +1,6 @@
 #include "conversion/ParserStream.h"
+#include "conversion/CDRStringVector.h"
+#include "conversion/ParserService.h"
 
 #include <gtest/gtest.h>
 
@@ -112,4 +114,50 @@ TEST(ParserStreamTest, AnUnfinishedFrameWaitsForItsBytes)
     EXPECT_TRUE(stream.hasPartialFrame());
     EXPECT_FALSE(stream.isComplete());
     EXPECT_TRUE(stream.takePages().empty());
+}
+
+namespace {
+
+// The parser's side, recording what it sends.
+class RecordingChannel : public ParserService::Channel
+{
+public:
+    bool send(Frame kind, QByteArrayView payload) override
+    {
+        sent.append(frame(kind, payload));
+        return true;
+    }
+    std::optional<QByteArray> receive(Frame) override { return std::nullopt; }
+    QByteArray sent;
+};
+
+} // namespace
+
+// libcdr may make pages before it fails (when it runs out of memory, say);
+// the parser hands them over only for a parsed drawing, so the application
+// sees the failure as it would have inside itself.
+TEST(ParserStreamTest, OnlyAParsedDrawingHandsOverItsPages)
+{
+    CDRStringVector pages;
+    pages.append(WPXString("<svg:svg>first</svg:svg>\n"));
+    pages.append(WPXString("<svg:svg>second</svg:svg>\n"));
+    for (Outcome outcome : {Outcome::ParseFailed, Outcome::NotSupported, Outcome::OutOfMemory}) {
+        RecordingChannel parser;
+        EXPECT_EQ(ParserService::sendOutcome(parser, outcome, pages), 0);
+        EXPECT_EQ(parser.sent, result(outcome));
+        FakeImages images;
+        ParserStream stream = streamInto(images);
+        EXPECT_TRUE(stream.feed(parser.sent));
+        ASSERT_TRUE(stream.isComplete());
+        EXPECT_EQ(stream.outcome(), outcome);
+    }
+    RecordingChannel parser;
+    EXPECT_EQ(ParserService::sendOutcome(parser, Outcome::Parsed, pages), 0);
+    FakeImages images;
+    ParserStream stream = streamInto(images);
+    EXPECT_TRUE(stream.feed(parser.sent));
+    ASSERT_TRUE(stream.isComplete());
+    const CDRStringVector received = stream.takePages();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[1].str(), "<svg:svg>second</svg:svg>\n");
 }
