@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InformationPanel.h"
+#include "analytics/TLYUsageReporting.h"
 #include "viewer/QuillmoorApplication.h"
 
 #include <QPointer>
@@ -52,10 +53,13 @@ public:
 
     // Alerts go through this; message boxes by default.
     void setAlertRunner(std::shared_ptr<AlertRunner> runner);
-    // The last launch step; starts the SDK core with the analytics kit
-    // unless replaced.
+    // Starts the SDK core with the analytics kit, unless replaced: as the
+    // last launch step, or later when the user allows it.
     void setAnalyticsStarter(std::function<void()> starter);
     static void startAnalyticsKit();
+    // The user's say over usage statistics, shown by the tour's check box
+    // and the Help menu's item.
+    TLYUsageReporting &usageReporting() { return m_usageReporting; }
 
     Ui::MainMenu *ui() const { return m_ui.get(); }
     QMainWindow *window() const { return m_window.get(); }
@@ -114,6 +118,8 @@ public slots:
     void goEbonmere(QObject *sender = nullptr);
     void goLayrook(QObject *sender = nullptr);
     void goTallowmere(QObject *sender = nullptr);
+    // Stores and applies the user's choice.
+    void setSendsUsageStatistics(bool send);
     void showView(QWidget *view);
     void showblackView(QWidget *view);
     void showblackNoCornerView(QWidget *view);
@@ -134,6 +140,7 @@ private:
     void presentTourWindow();
     void loadSample(const QString &name);
     void openLink(const QString &action);
+    void showUsageStatisticsChoice();
     void openInteractively();
 
     const Bundle &m_bundle;
@@ -150,5 +157,6 @@ private:
     std::unique_ptr<SharingServicePicker> m_sharingServicePicker;
     std::shared_ptr<AlertRunner> m_alerts;
     std::function<void()> m_analyticsStarter;
+    TLYUsageReporting m_usageReporting;
     std::unique_ptr<DrawingDropHandler> m_dropHandler;
 };
