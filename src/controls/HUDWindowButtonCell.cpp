@@ -20,6 +20,8 @@ HUDWindowButtonCell::HUDWindowButtonCell(QWidget *parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::ArrowCursor);
+    // Drawn as a cross only; screen readers need its name.
+    setAccessibleName(tr("Close"));
 }
 
 HUDWindowButtonCell::Cross HUDWindowButtonCell::crossFor(double cellWidth)

@@ -1,13 +1,10 @@
 #pragma once
 
-#include "foundation/Error.h"
+#include "DrawingConverter.h"
 
-#include <QByteArray>
-#include <QString>
-
-// Converts one drawing file into the XHTML page document: one inline SVG per
-// page, as UTF-8 bytes.
-class CDR2SVG
+// Converts one CorelDRAW drawing into the XHTML page document. Refuses
+// every other file, CMX exchange files included (CMX2SVG reads those).
+class CDR2SVG : public DrawingConverter
 {
 public:
     static constexpr int UnsupportedFileError = 10;
@@ -17,14 +14,9 @@ public:
 
     explicit CDR2SVG(QString filePath);
 
-    const QString &filePath() const { return m_filePath; }
-
-    // On success the document is in svgData(); on failure *error (when given)
-    // says why and svgData() is left as it was.
-    bool convertToSVG(Error *error);
-
-    // The finished document; null until a conversion succeeds.
-    const QByteArray &svgData() const { return m_svgData; }
+    const QString &filePath() const override { return m_filePath; }
+    bool convertToSVG(Error *error) override;
+    const QByteArray &svgData() const override { return m_svgData; }
 
 private:
     QString m_filePath;

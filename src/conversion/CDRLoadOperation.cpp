@@ -1,7 +1,7 @@
 #include "CDRLoadOperation.h"
 
-#include "CDR2SVG.h"
 #include "ConversionQueue.h"
+#include "DrawingConverter.h"
 #include "TMPManager.h"
 #include "TemporaryFiles.h"
 

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-class CDR2SVG;
+class DrawingConverter;
 class CDRLoadOperation;
 class TemporaryFiles;
 
@@ -40,8 +40,11 @@ public:
 
     QObject *document() const { return m_document; }
     void setDocument(QObject *document) { m_document = document; }
-    const std::shared_ptr<CDR2SVG> &convertor() const { return m_convertor; }
-    void setConvertor(std::shared_ptr<CDR2SVG> convertor) { m_convertor = std::move(convertor); }
+    const std::shared_ptr<DrawingConverter> &convertor() const { return m_convertor; }
+    void setConvertor(std::shared_ptr<DrawingConverter> convertor)
+    {
+        m_convertor = std::move(convertor);
+    }
     const std::shared_ptr<TemporaryFiles> &temporaryFiles() const { return m_temporaryFiles; }
     void setTemporaryFiles(std::shared_ptr<TemporaryFiles> files);
 
@@ -54,6 +57,6 @@ private:
     bool notifyDocument(const std::function<void(CDRLoadOperationDelegate *)> &call);
 
     QPointer<QObject> m_document;
-    std::shared_ptr<CDR2SVG> m_convertor;
+    std::shared_ptr<DrawingConverter> m_convertor;
     std::shared_ptr<TemporaryFiles> m_temporaryFiles;
 };

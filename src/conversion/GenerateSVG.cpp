@@ -11,3 +11,10 @@ bool generateSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages)
     RevengeDrawingAdapter adapter(generator);
     return libcdr::CDRDocument::parse(&input, &adapter);
 }
+
+bool generateCMXSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages)
+{
+    CDRSVGGenerator generator(pages);
+    RevengeDrawingAdapter adapter(generator);
+    return libcdr::CMXDocument::parse(&input, &adapter);
+}

@@ -21,3 +21,8 @@ QString Error::localizedDescription() const
         .arg(m_domain)
         .arg(m_code);
 }
+
+QString Error::localizedFailureReason() const
+{
+    return m_userInfo.value(LocalizedFailureReasonKey).toString();
+}

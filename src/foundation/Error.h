@@ -9,6 +9,10 @@ class Error
 {
 public:
     static inline const QString LocalizedDescriptionKey = QStringLiteral("NSLocalizedDescription");
+    // What really went wrong, in words for the user; shown below the
+    // description.
+    static inline const QString LocalizedFailureReasonKey =
+        QStringLiteral("NSLocalizedFailureReason");
     static inline const QString CocoaErrorDomain = QStringLiteral("NSCocoaErrorDomain");
 
     Error() = default;
@@ -22,6 +26,8 @@ public:
     int code() const { return m_code; }
     const QVariantMap &userInfo() const { return m_userInfo; }
     QString localizedDescription() const;
+    // Empty when the error gives no reason.
+    QString localizedFailureReason() const;
 
     bool operator==(const Error &other) const = default;
 

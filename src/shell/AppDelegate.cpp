@@ -1,6 +1,8 @@
 #include "AppDelegate.h"
 
+#include "DocumentExporter.h"
 #include "DrawingDropHandler.h"
+#include "ExportPrompts.h"
 #include "MessageBoxAlertRunner.h"
 #include "QMAboutWindowController.h"
 #include "QMLinkTable.h"
@@ -106,6 +108,7 @@ AppDelegate::AppDelegate(const Bundle &bundle, QObject *parent)
     , m_whiteNoCornerPanel(m_ui->whiteplaceHolderViewNoCorner, InformationPanel::White,
                            InformationPanel::Grey)
     , m_alerts(std::make_shared<MessageBoxAlertRunner>())
+    , m_exportPrompts(std::make_shared<DialogExportPrompts>())
     , m_analyticsStarter(&AppDelegate::startAnalyticsKit)
     , m_usageReporting({[this] {
         if (m_analyticsStarter)
@@ -178,6 +181,44 @@ void AppDelegate::awakeFromNib()
 
     m_dropHandler = std::make_unique<DrawingDropHandler>(
         [this](const QStringList &paths) { openDrawings(paths); });
+
+    m_recentMenu = makeRecentMenu(m_window.get());
+    m_ui->menuFile->insertMenu(m_ui->menuOpenSample->menuAction(), m_recentMenu);
+}
+
+QMenu *AppDelegate::makeRecentMenu(QWidget *parent)
+{
+    auto *menu = new QMenu(tr("Open &Recent"), parent);
+    menu->setToolTipsVisible(true);
+    // Read afresh each time: another program may have changed the list.
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillRecentMenu(menu); });
+    fillRecentMenu(menu);
+    return menu;
+}
+
+void AppDelegate::fillRecentMenu(QMenu *menu)
+{
+    menu->clear();
+    const QStringList drawings = m_recentDrawings.drawings();
+    for (qsizetype i = 0; i < drawings.size(); ++i) {
+        const QString path = drawings[i];
+        const QString name = QFileInfo(path).fileName();
+        QAction *action =
+            menu->addAction(i < 9 ? QStringLiteral("&%1 %2").arg(i + 1).arg(name) : name);
+        action->setToolTip(path);
+        connect(action, &QAction::triggered, this, [this, path] { openDrawings({path}); });
+    }
+    if (!drawings.isEmpty())
+        menu->addSeparator();
+    QAction *clear = menu->addAction(tr("&Clear Menu"));
+    clear->setEnabled(!drawings.isEmpty());
+    connect(clear, &QAction::triggered, this, [this] { m_recentDrawings.clear(); });
+}
+
+bool AppDelegate::isSample(const QString &path) const
+{
+    const QString resources = QFileInfo(m_bundle.resourcePath()).absoluteFilePath();
+    return !resources.isEmpty() && QFileInfo(path).absoluteFilePath().startsWith(resources + '/');
 }
 
 void AppDelegate::connectCommands(QObject *source)
@@ -209,6 +250,11 @@ void AppDelegate::performCommand(const QString &selector, QObject *sender)
 void AppDelegate::setAlertRunner(std::shared_ptr<AlertRunner> runner)
 {
     m_alerts = std::move(runner);
+}
+
+void AppDelegate::setExportPrompts(std::shared_ptr<ExportPrompts> prompts)
+{
+    m_exportPrompts = std::move(prompts);
 }
 
 void AppDelegate::setAnalyticsStarter(std::function<void()> starter)
@@ -282,6 +328,19 @@ void AppDelegate::openDrawings(const QStringList &paths)
         documentController().openDocument(path);
 }
 
+void AppDelegate::openHandedOverDrawings(const QStringList &paths)
+{
+    if (!paths.isEmpty()) {
+        systemLog(QStringLiteral("Opening drawings from another launch: %1")
+                      .arg(paths.join(QStringLiteral(", "))));
+        openDrawings(paths);
+        return;
+    }
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
 void AppDelegate::openInteractively()
 {
     QWidget *parent = QApplication::activeWindow();
@@ -291,6 +350,13 @@ void AppDelegate::openInteractively()
 void AppDelegate::documentOpened(Document *document)
 {
     QuillmoorApplication::documentOpened(document);
+    // A drawing the user chose, once it opened, joins the recent files.
+    const QString path = document->fileURL().toLocalFile();
+    if (!isSample(path))
+        connect(document, &Document::conversionEnded, this, [this, path](bool ok) {
+            if (ok)
+                m_recentDrawings.add(path);
+        });
     QMainWindow *documentWindow = document->windowForSheet();
     if (!documentWindow)
         return;
@@ -302,12 +368,18 @@ void AppDelegate::documentOpened(Document *document)
         if (QMenu *fileMenu = documentMenus.first()->menu()) {
             const QList<QAction *> fileItems = fileMenu->actions();
             QAction *before = fileItems.size() > 1 ? fileItems.at(1) : nullptr;
+            fileMenu->insertMenu(before, makeRecentMenu(documentWindow));
             fileMenu->insertAction(before, m_ui->menuOpenSample->menuAction());
             // Its own Share item, so that the menu opens in this window.
             auto *share = new QAction(m_ui->actionShare->text(), documentWindow);
             connect(share, &QAction::triggered, this,
                     [this, documentWindow] { shareUsingEmail(documentWindow); });
             fileMenu->insertAction(before, share);
+            auto *exporter = new DocumentExporter(*document, m_exportPrompts);
+            fileMenu->insertSeparator(before);
+            fileMenu->insertAction(before, exporter->exportAction());
+            fileMenu->insertAction(before, exporter->printAction());
+            fileMenu->insertSeparator(before);
         }
     }
     auto *helpMenu = new QMenu(m_ui->menuHelp->title(), documentWindow);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "InformationPanel.h"
+#include "RecentDrawings.h"
 #include "analytics/TLYUsageReporting.h"
 #include "viewer/QuillmoorApplication.h"
 
@@ -14,9 +15,11 @@
 class AlertRunner;
 class Bundle;
 class DrawingDropHandler;
+class ExportPrompts;
 class HUDButtonCell;
 class HUDWindow;
 class QAbstractButton;
+class QMenu;
 class QMAboutWindowController;
 class QMainWindow;
 class QTextBrowser;
@@ -53,6 +56,9 @@ public:
 
     // Alerts go through this; message boxes by default.
     void setAlertRunner(std::shared_ptr<AlertRunner> runner);
+    // Export and Print ask through this (dialogs by default), in documents
+    // opened from now on.
+    void setExportPrompts(std::shared_ptr<ExportPrompts> prompts);
     // Starts the SDK core with the analytics kit, unless replaced: as the
     // last launch step, or later when the user allows it.
     void setAnalyticsStarter(std::function<void()> starter);
@@ -78,6 +84,10 @@ public:
     // Made on first use and kept.
     QMAboutWindowController *aboutWindowController();
     const SharingService *emailSharingService() const { return m_emailSharingService.get(); }
+    // The drawings opened lately, in the desktop's list of recent files.
+    RecentDrawings &recentDrawings() { return m_recentDrawings; }
+    // The main window's Open Recent menu; each document window has its own.
+    QMenu *recentMenu() const { return m_recentMenu; }
     // The picker last shown, if any.
     SharingServicePicker *sharingServicePicker() const { return m_sharingServicePicker.get(); }
 
@@ -127,6 +137,9 @@ public slots:
 
     // Opens drawings (given on the command line or dropped on a window).
     void openDrawings(const QStringList &paths);
+    // Opens drawings that a later launch handed over; with none, brings
+    // the main window forward.
+    void openHandedOverDrawings(const QStringList &paths);
 
 protected:
     void documentOpened(Document *document) override;
@@ -142,6 +155,9 @@ private:
     void openLink(const QString &action);
     void showUsageStatisticsChoice();
     void openInteractively();
+    QMenu *makeRecentMenu(QWidget *parent);
+    void fillRecentMenu(QMenu *menu);
+    bool isSample(const QString &path) const;
 
     const Bundle &m_bundle;
     std::unique_ptr<Ui::MainMenu> m_ui;
@@ -156,7 +172,10 @@ private:
     std::unique_ptr<SharingService> m_emailSharingService;
     std::unique_ptr<SharingServicePicker> m_sharingServicePicker;
     std::shared_ptr<AlertRunner> m_alerts;
+    std::shared_ptr<ExportPrompts> m_exportPrompts;
     std::function<void()> m_analyticsStarter;
     TLYUsageReporting m_usageReporting;
     std::unique_ptr<DrawingDropHandler> m_dropHandler;
+    RecentDrawings m_recentDrawings;
+    QMenu *m_recentMenu = nullptr;
 };

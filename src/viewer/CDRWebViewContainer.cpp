@@ -2,23 +2,37 @@
 
 #include <QChildEvent>
 #include <QContextMenuEvent>
+#include <QFile>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
-namespace {
+#include <cmath>
 
-// Scroll-bar thickness of the viewport: the window's inner size includes
-// the bars, the visual viewport does not; neither depends on the zoom that
-// is set on the page's root element.
-const char MetricsScript[] = "[window.innerWidth - window.visualViewport.width,"
-                             " window.innerHeight - window.visualViewport.height]";
+namespace {
 
 QString number(double value)
 {
     return QString::number(value, 'g', 17);
+}
+
+QString point(const QPointF &p)
+{
+    return QStringLiteral("[%1, %2]").arg(number(p.x()), number(p.y()));
+}
+
+// The script that lays out the pages and answers for them; it defines
+// itself once per page document.
+const QString &pageScript()
+{
+    static const QString script = [] {
+        QFile file(QStringLiteral(":/viewer/PageView.js"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }();
+    return script;
 }
 
 } // namespace
@@ -49,10 +63,19 @@ void CDRWebViewContainer::setWebView(QWebEngineView *view)
     for (QObject *child : view->children())
         watch(child);
     QWebEnginePage *page = view->page();
-    connect(page, &QWebEnginePage::loadStarted, this, [this] { m_hasDocumentView = false; });
+    connect(page, &QWebEnginePage::loadStarted, this, [this] {
+        m_hasDocumentView = false;
+        m_layout = {};
+    });
     connect(page, &QWebEnginePage::loadFinished, this, &CDRWebViewContainer::onLoadFinished);
     connect(page, &QWebEnginePage::contentsSizeChanged, this,
             &CDRWebViewContainer::refreshPageMetrics);
+    connect(page, &QWebEnginePage::scrollPositionChanged, this, [this](const QPointF &position) {
+        if (m_layout.isEmpty())
+            return;
+        m_layout.scroll = position;
+        emit pageLayoutChanged();
+    });
 }
 
 void CDRWebViewContainer::watch(QObject *object)
@@ -64,15 +87,56 @@ void CDRWebViewContainer::watch(QObject *object)
 void CDRWebViewContainer::onLoadFinished(bool ok)
 {
     m_hasDocumentView = ok;
-    if (ok && m_magnification != 1.0) {
-        // A new page starts at its natural size; carry the current
-        // magnification over to it.
-        const double current = m_magnification;
-        m_magnification = 1.0;
-        setMagnification(current);
+    if (!ok) {
+        emit documentViewChanged(false);
+        return;
     }
-    refreshPageMetrics();
-    emit documentViewChanged(ok);
+    // The pages are laid out apart before anyone sees them; a new page
+    // document starts at its natural size, and the current magnification
+    // is carried over to it.
+    runPageScript(QStringLiteral("quillmoorPages.layOut()"), [this] {
+        if (!m_hasDocumentView)
+            return;
+        if (m_magnification != 1.0) {
+            const double current = m_magnification;
+            m_magnification = 1.0;
+            setMagnification(current);
+        }
+        emit documentViewChanged(true);
+    });
+}
+
+void CDRWebViewContainer::runPageScript(const QString &call, std::function<void()> then)
+{
+    if (!m_webView)
+        return;
+    // The engine answers calls still pending when the page goes, which it
+    // does while this container is being destroyed: then nothing of the
+    // container may be touched.
+    m_webView->page()->runJavaScript(pageScript() + call, QWebEngineScript::ApplicationWorld,
+                                     [alive = std::weak_ptr<bool>(m_alive), this,
+                                      then = std::move(then)](const QVariant &layout) {
+                                         if (alive.expired())
+                                             return;
+                                         takePageLayout(layout);
+                                         if (then)
+                                             then();
+                                     });
+}
+
+void CDRWebViewContainer::takePageLayout(const QVariant &value)
+{
+    const QVariantList bars = value.toMap().value(QStringLiteral("bars")).toList();
+    if (bars.size() == 2) {
+        m_scrollerThickness =
+            QSizeF(std::max(0.0, bars[0].toDouble()), std::max(0.0, bars[1].toDouble()));
+        emit pageMetricsChanged();
+    }
+    PageLayout layout = PageLayout::fromVariant(value);
+    if (layout.isEmpty() && m_layout.isEmpty())
+        return;
+    m_layout = std::move(layout);
+    emit pageLayoutChanged();
 }
 
 void CDRWebViewContainer::setMagnification(double magnification, std::optional<QPointF> anchor)
@@ -81,29 +145,64 @@ void CDRWebViewContainer::setMagnification(double magnification, std::optional<Q
         return;
     const double current = m_magnification;
     const float factor = float(magnification / current);
-    m_magnification = current * double(factor);
-    // The zoom goes on the root element rather than on the page's own zoom
-    // factor, which the engine caps; the scroll position is scaled with it
-    // so that the point of the drawing at the anchor stays in place.
-    const QString script =
-        QStringLiteral(
-            "(function(m, f, ax, ay) {"
-            " var root = document.documentElement; if (!root) return null;"
-            " if (ax === null) {"
-            "  ax = window.visualViewport.width / 2; ay = window.visualViewport.height / 2; }"
-            " var x = window.scrollX, y = window.scrollY;"
-            " root.style.zoom = m; window.scrollTo((x + ax) * f - ax, (y + ay) * f - ay);"
-            " return %5; })(%1, %2, %3, %4)")
-            .arg(number(m_magnification), number(factor),
-                 anchor ? number(anchor->x()) : QStringLiteral("null"),
-                 anchor ? number(anchor->y()) : QStringLiteral("null"),
-                 QLatin1String(MetricsScript));
-    QPointer<CDRWebViewContainer> self(this);
-    m_webView->page()->runJavaScript(script, [self](const QVariant &metrics) {
-        if (self)
-            self->takePageMetrics(metrics);
-    });
+    // The factor is single precision; where that is all that stands
+    // between the result and the magnification asked for, the result is
+    // that magnification.
+    const double scaled = current * double(factor);
+    m_magnification =
+        std::abs(scaled - magnification) <= magnification * 1e-6 ? magnification : scaled;
+    // The zoom goes on the pages rather than on the page's own zoom factor,
+    // which the engine caps; the point of the drawing at the anchor stays
+    // in place.
+    runPageScript(
+        QStringLiteral("quillmoorPages.magnify(%1, %2, -1, null)")
+            .arg(number(m_magnification), anchor ? point(*anchor) : QStringLiteral("null")));
     m_webView->update();
+}
+
+void CDRWebViewContainer::setMagnification(double magnification, int page, const QPointF &fractions,
+                                           const QPointF &at)
+{
+    if (!m_hasDocumentView || !m_webView)
+        return;
+    m_magnification = magnification;
+    runPageScript(
+        QStringLiteral("quillmoorPages.magnify(%1, %2, %3, %4)")
+            .arg(number(m_magnification), point(at), QString::number(page), point(fractions)));
+    m_webView->update();
+}
+
+void CDRWebViewContainer::pageDown()
+{
+    if (m_hasDocumentView)
+        runPageScript(QStringLiteral("quillmoorPages.pageDown(%1)").arg(PageStepOverlap));
+}
+
+void CDRWebViewContainer::pageUp()
+{
+    if (m_hasDocumentView)
+        runPageScript(QStringLiteral("quillmoorPages.pageUp(%1)").arg(PageStepOverlap));
+}
+
+void CDRWebViewContainer::goToPage(int page, std::function<void()> then)
+{
+    if (m_hasDocumentView)
+        runPageScript(QStringLiteral("quillmoorPages.goToPage(%1)").arg(page), std::move(then));
+}
+
+void CDRWebViewContainer::scrollToStart(std::function<void()> then)
+{
+    if (m_hasDocumentView)
+        runPageScript(QStringLiteral("quillmoorPages.scrollTo(window.scrollX, 0)"),
+                      std::move(then));
+}
+
+void CDRWebViewContainer::scrollToEnd(std::function<void()> then)
+{
+    if (m_hasDocumentView)
+        runPageScript(QStringLiteral("quillmoorPages.scrollTo(window.scrollX,"
+                                     " document.documentElement.scrollHeight)"),
+                      std::move(then));
 }
 
 void CDRWebViewContainer::readPageMagnification(std::function<void(double)> callback) const
@@ -113,8 +212,10 @@ void CDRWebViewContainer::readPageMagnification(std::function<void(double)> call
         return;
     }
     m_webView->page()->runJavaScript(
-        QStringLiteral("(function() { var root = document.documentElement;"
-                       " var z = root ? parseFloat(root.style.zoom) : NaN;"
+        QStringLiteral("(function() {"
+                       " var pages = document.getElementsByTagNameNS('http://www.w3.org/2000/svg',"
+                       " 'svg');"
+                       " var z = pages.length ? parseFloat(pages[0].style.zoom) : NaN;"
                        " return isNaN(z) ? 1 : z; })()"),
         [callback = std::move(callback)](const QVariant &value) { callback(value.toDouble()); });
 }
@@ -164,23 +265,8 @@ bool CDRWebViewContainer::isScrollerAt(const QPointF &point) const
 
 void CDRWebViewContainer::refreshPageMetrics()
 {
-    if (!m_webView || !m_hasDocumentView)
-        return;
-    QPointer<CDRWebViewContainer> self(this);
-    m_webView->page()->runJavaScript(QLatin1String(MetricsScript), [self](const QVariant &metrics) {
-        if (self)
-            self->takePageMetrics(metrics);
-    });
-}
-
-void CDRWebViewContainer::takePageMetrics(const QVariant &metrics)
-{
-    const QVariantList values = metrics.toList();
-    if (values.size() != 2)
-        return;
-    m_scrollerThickness =
-        QSizeF(std::max(0.0, values[0].toDouble()), std::max(0.0, values[1].toDouble()));
-    emit pageMetricsChanged();
+    if (m_webView && m_hasDocumentView)
+        runPageScript(QStringLiteral("quillmoorPages.layout()"));
 }
 
 bool CDRWebViewContainer::eventFilter(QObject *watched, QEvent *event)
@@ -191,8 +277,10 @@ bool CDRWebViewContainer::eventFilter(QObject *watched, QEvent *event)
             watch(static_cast<QChildEvent *>(event)->child());
         return false;
     case QEvent::Resize:
-        if (watched == m_webView)
+        if (watched == m_webView) {
             refreshPageMetrics();
+            emit viewResized();
+        }
         return false;
     case QEvent::ContextMenu:
         return true;

@@ -2,6 +2,8 @@
 
 #include "AlertPresenter.h"
 #include "CDRWebViewContainer.h"
+#include "PageDocument.h"
+#include "PageNavigation.h"
 #include "PageSchemeHandler.h"
 #include "UsageCounter.h"
 #include "controls/CenterWindow.h"
@@ -14,15 +16,30 @@
 #include "foundation/OperationQueue.h"
 #include "ui_Document.h"
 
+#include <QComboBox>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
 namespace {
 const QString WebViewErrorDomain = QStringLiteral("QuillmoorWebViewErrorDomain");
+
+// Choices of the magnification field besides typed percentages.
+const char *const FitChoice = "fit";
+constexpr std::array<int, 7> PercentChoices = {25, 50, 100, 150, 200, 400, 800};
+
+// The exponent of a magnification in the zoom commands' steps.
+float zoomFor(double magnification)
+{
+    return float(std::log(magnification) / std::log(4.0));
+}
 } // namespace
 
 Document::Document(PageSchemeHandler &pages, std::shared_ptr<AlertPresenter> alerts,
@@ -41,6 +58,8 @@ Document::Document(PageSchemeHandler &pages, std::shared_ptr<AlertPresenter> ale
 
 Document::~Document()
 {
+    // Stops the pictures of the pages before the list they go to.
+    m_pageNavigation.reset();
     if (auto operation = m_loadOperation.lock())
         operation->cancel();
     m_cdr2svgConvertor.reset();
@@ -59,7 +78,7 @@ OperationQueue &Document::convertOperationQueue()
 bool Document::readFromURL(const QUrl &url)
 {
     m_fileURL = url;
-    m_cdr2svgConvertor = std::make_shared<CDR2SVG>(url.toLocalFile());
+    m_cdr2svgConvertor = DrawingConverter::forFile(url.toLocalFile());
     auto operation = std::make_shared<CDRLoadOperation>();
     operation->setDocument(this);
     operation->setConvertor(m_cdr2svgConvertor);
@@ -104,6 +123,33 @@ double Document::magnification() const
     return m_ui ? m_ui->webViewContainer->magnification() : 1.0;
 }
 
+QSize Document::preferredWindowSize(const QRect &available) const
+{
+    if (!m_ui)
+        return {};
+    const PageLayout &layout = m_ui->webViewContainer->pageLayout();
+    // The first page as the view shows it at magnification 1, with room
+    // around it and for a scroll bar; as tall as all pages together.
+    QSizeF page = m_firstPageSize;
+    double pagesHeight = page.height();
+    if (!layout.isEmpty()) {
+        page = layout.pages.first().rect.size() / layout.magnification;
+        pagesHeight = layout.pages.last().rect.bottom() / layout.magnification;
+    }
+    const double room = 2 * layout.gap + layout.scrollbar;
+    int width = int(std::ceil(page.width() + room));
+    int height = int(std::ceil(pagesHeight + room));
+    if (m_ui->actionShowThumbnails->isChecked())
+        width += m_ui->thumbnailsPanel->sizeHint().width();
+    height += m_window->menuBar()->sizeHint().height() + m_ui->topBar->sizeHint().height() +
+              m_ui->statusBar->sizeHint().height();
+    // Never narrower than the bar of controls, nor larger than most of
+    // the screen.
+    const QSize smallest(std::max(640, m_ui->topBar->sizeHint().width()), 480);
+    const QSize largest = (available.size() * 0.9).expandedTo(smallest);
+    return QSize(width, height).expandedTo(smallest).boundedTo(largest);
+}
+
 void Document::makeWindowControllers()
 {
     if (m_window)
@@ -133,6 +179,26 @@ void Document::makeWindowControllers()
     connect(m_ui->actionZoomOut, &QAction::triggered, this, &Document::zoomOut);
     connect(m_ui->actionActualSize, &QAction::triggered, this, &Document::zoomToFit);
     connect(m_ui->actionClose, &QAction::triggered, this, &Document::close);
+    // Ctrl with the plus key, with or without Shift.
+    m_ui->actionZoomIn->setShortcuts(
+        {QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    m_ui->actionZoomOut->setShortcuts(QKeySequence::ZoomOut);
+
+    connect(m_ui->actionFitPage, &QAction::triggered, this, &Document::fitPage);
+    connect(m_ui->actionFitWidth, &QAction::triggered, this, &Document::fitWidth);
+    connect(m_ui->actionFitContent, &QAction::triggered, this, &Document::fitContent);
+    connect(container, &CDRWebViewContainer::viewResized, this, [this] {
+        if (m_fit)
+            applyFit(*m_fit);
+    });
+    // F11 everywhere, and whatever else the platform uses.
+    QList<QKeySequence> fullScreen = QKeySequence::keyBindings(QKeySequence::FullScreen);
+    fullScreen.removeAll(QKeySequence(Qt::Key_F11));
+    fullScreen.prepend(QKeySequence(Qt::Key_F11));
+    m_ui->actionFullScreen->setShortcuts(fullScreen);
+    connect(m_ui->actionFullScreen, &QAction::toggled, this, &Document::toggleFullScreen);
+    m_pageNavigation = std::make_unique<PageNavigation>(*m_ui, *container);
+    setUpMagnificationBox();
 
     // windowControllerDidLoadNib
     showLoadingPanel();
@@ -220,7 +286,10 @@ void Document::cdrLoadOperationDidFinish(CDRLoadOperation *operation)
     emit conversionEnded(true);
     if (m_pageURL.isValid())
         m_pages.withdraw(m_pageURL);
-    m_pageURL = m_pages.publish(operation->convertor()->svgData());
+    const QByteArray &pages = operation->convertor()->svgData();
+    m_firstPageSize = PageDocument::pageSize(PageDocument::pages(pages).value(0));
+    m_pageURL = m_pages.publish(pages);
+    m_pageNavigation->showThumbnails(pages);
     m_ui->webView->load(m_pageURL);
 }
 
@@ -229,9 +298,26 @@ void Document::onPageLoaded(bool ok)
     if (m_showWhenDrawn) {
         m_showWhenDrawn = false;
         closeLoadingPanel();
+        emit windowAboutToShow(this);
         showDocumentWindow();
+        // The keyboard goes to the drawing: arrows and page keys move it.
+        m_ui->webView->setFocus(Qt::OtherFocusReason);
+        if (ok)
+            applyFirstView();
     }
     emit pageLoadFinished(ok);
+}
+
+void Document::applyFirstView()
+{
+    // A drawing whose page holds nothing of what is drawn (all of it lies
+    // beside the page) would show an empty page: it shows what is drawn.
+    const PageLayout &layout = m_ui->webViewContainer->pageLayout();
+    if (layout.isEmpty() || m_firstPageSize.isEmpty())
+        return;
+    const std::optional<QRectF> &content = layout.pages.first().content;
+    if (content && !content->intersects(QRectF(QPointF(0, 0), m_firstPageSize)))
+        fitContent();
 }
 
 void Document::cdrLoadOperationDidFailWithError(const Error &error)
@@ -270,8 +356,11 @@ void Document::onLoadingChanged(const QWebEngineLoadingInfo &info)
 
 void Document::setMagnification(double magnification, std::optional<QPointF> anchor)
 {
-    if (m_ui)
-        m_ui->webViewContainer->setMagnification(magnification, anchor);
+    m_fit.reset();
+    if (!m_ui)
+        return;
+    m_ui->webViewContainer->setMagnification(magnification, anchor);
+    showMagnification();
 }
 
 void Document::scaleSliderAction()
@@ -310,6 +399,128 @@ void Document::zoomToFit()
 {
     setMagnification(1.0);
     m_zoom = 0.0f;
+}
+
+void Document::fitPage()
+{
+    applyFit(PageLayout::Fit::Page);
+}
+
+void Document::fitWidth()
+{
+    applyFit(PageLayout::Fit::Width);
+}
+
+void Document::fitContent()
+{
+    applyFit(PageLayout::Fit::Content);
+}
+
+void Document::applyFit(PageLayout::Fit fit)
+{
+    if (!m_ui)
+        return;
+    CDRWebViewContainer *container = m_ui->webViewContainer;
+    const PageLayout &layout = container->pageLayout();
+    const int page = std::max(0, m_pageNavigation->currentPage());
+    const QSizeF view = m_ui->webView->size();
+    std::optional<double> magnification = layout.fitMagnification(page, fit, view);
+    // A page with nothing drawn on it shows whole.
+    PageLayout::Fit applied = fit;
+    if (!magnification && fit == PageLayout::Fit::Content) {
+        applied = PageLayout::Fit::Page;
+        magnification = layout.fitMagnification(page, applied, view);
+    }
+    if (!magnification || !container->hasDocumentView())
+        return;
+    const QRectF frame = layout.pages[page].rect;
+    QPointF fractions, at;
+    switch (applied) {
+    case PageLayout::Fit::Page:
+        // The whole page, below the room at the top.
+        fractions = {0.5, 0.0};
+        at = {view.width() / 2, layout.gap};
+        break;
+    case PageLayout::Fit::Width:
+        // Whatever of the page was at the top of the view stays there.
+        fractions = {0.5, (layout.scroll.y() - frame.y()) / frame.height()};
+        at = {view.width() / 2, 0.0};
+        break;
+    case PageLayout::Fit::Content: {
+        const QPointF middle = layout.pages[page].visibleContent().center();
+        fractions = {(middle.x() - frame.x()) / frame.width(),
+                     (middle.y() - frame.y()) / frame.height()};
+        at = {view.width() / 2, view.height() / 2};
+        break;
+    }
+    }
+    m_zoom = zoomFor(*magnification);
+    container->setMagnification(*magnification, page, fractions, at);
+    m_fit = fit;
+    showMagnification();
+}
+
+void Document::setMagnificationPercent(double percent)
+{
+    if (!(percent > 0))
+        return;
+    m_zoom = zoomFor(percent / 100.0);
+    setMagnification(percent / 100.0);
+}
+
+void Document::toggleFullScreen(bool on)
+{
+    if (!m_window)
+        return;
+    if (on)
+        m_window->showFullScreen();
+    else
+        m_window->showNormal();
+}
+
+void Document::setUpMagnificationBox()
+{
+    QComboBox *box = m_ui->magnificationBox;
+    box->addItem(tr("Fit Page"), QVariant::fromValue(int(PageLayout::Fit::Page)));
+    box->addItem(tr("Fit Width"), QVariant::fromValue(int(PageLayout::Fit::Width)));
+    box->addItem(tr("Fit Content"), QVariant::fromValue(int(PageLayout::Fit::Content)));
+    for (int i = 0; i < box->count(); ++i)
+        box->setItemData(i, true, Qt::UserRole + 1);
+    box->insertSeparator(box->count());
+    for (const int percent : PercentChoices)
+        box->addItem(tr("%1%").arg(QLocale().toString(percent)), double(percent));
+    connect(box, &QComboBox::activated, this, [this, box](int index) {
+        const QVariant choice = box->itemData(index);
+        if (box->itemData(index, Qt::UserRole + 1).toBool())
+            applyFit(PageLayout::Fit(choice.toInt()));
+        else if (choice.isValid())
+            setMagnificationPercent(choice.toDouble());
+        showMagnification();
+    });
+    connect(box->lineEdit(), &QLineEdit::editingFinished, this, &Document::onMagnificationEdited);
+    showMagnification();
+}
+
+void Document::onMagnificationEdited()
+{
+    QString text = m_ui->magnificationBox->currentText();
+    text.remove(QLatin1Char('%'));
+    bool ok = false;
+    const double percent = QLocale().toDouble(text.trimmed(), &ok);
+    if (ok && percent > 0 && !qFuzzyCompare(percent, magnification() * 100.0))
+        setMagnificationPercent(percent);
+    showMagnification();
+}
+
+void Document::showMagnification()
+{
+    if (!m_ui)
+        return;
+    const double percent = magnification() * 100.0;
+    //: A magnification in percent, as in "150%".
+    const QString text = tr("%1%").arg(QLocale().toString(percent, 'f', percent < 10.0 ? 1 : 0));
+    m_ui->magnificationBox->setEditText(text);
+    emit magnificationChanged(magnification());
 }
 
 bool Document::eventFilter(QObject *watched, QEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageLayout.h"
 #include "conversion/CDRLoadOperation.h"
 #include "foundation/Error.h"
 
@@ -13,9 +14,10 @@
 #include <optional>
 
 class AlertPresenter;
-class CDR2SVG;
+class DrawingConverter;
 class CDRWebViewContainer;
 class OperationQueue;
+class PageNavigation;
 class PageSchemeHandler;
 class QMainWindow;
 class QWebEngineLoadingInfo;
@@ -68,7 +70,8 @@ public:
     QString displayName() const;
     void setDisplayName(const QString &name);
     QList<QUrl> tempURLs() const;
-    std::shared_ptr<CDR2SVG> cdr2svgConvertor() const { return m_cdr2svgConvertor; }
+    // The converter of the file: CDR2SVG, or CMX2SVG for an exchange file.
+    std::shared_ptr<DrawingConverter> cdr2svgConvertor() const { return m_cdr2svgConvertor; }
 
     // The layout's objects, once makeWindowControllers() has run.
     Ui::Document *ui() const { return m_ui.get(); }
@@ -81,6 +84,15 @@ public:
 
     float zoom() const { return m_zoom; }
     double magnification() const;
+    // The fit the view keeps while it changes size, if any: set by the fit
+    // commands, ended by any other change of magnification.
+    std::optional<PageLayout::Fit> fit() const { return m_fit; }
+    // The pages: the current one, their count, moving between them.
+    PageNavigation *pageNavigation() const { return m_pageNavigation.get(); }
+
+    // The size the document window takes at first: room for the first
+    // page at its natural size, within the given screen area.
+    QSize preferredWindowSize(const QRect &available) const;
 
     void cdrLoadOperationWillStart(CDRLoadOperation *operation) override;
     void cdrLoadOperationDidFinish(CDRLoadOperation *operation) override;
@@ -94,6 +106,16 @@ public slots:
     void zoomToFit();
     // Ctrl and the wheel: zoom commands about the point under the pointer.
     void wheelZoom(int steps, const QPointF &at);
+    // The current page, its width, or what is drawn on it, as large as the
+    // view allows; kept while the view changes size. Each sets the zoom
+    // value to the magnification's exponent, so that zooming in and out
+    // goes on from there.
+    void fitPage();
+    void fitWidth();
+    void fitContent();
+    // Magnification in percent, as typed in the magnification field.
+    void setMagnificationPercent(double percent);
+    void toggleFullScreen(bool on);
 
 signals:
     // Hooks, each connected directly so that it runs at the stated moment:
@@ -109,6 +131,12 @@ signals:
     void conversionEnded(bool ok);
     // The web view finished loading the pages, or failed to.
     void pageLoadFinished(bool ok);
+    // The document window is about to appear for the first time; its size
+    // and place may still change.
+    void windowAboutToShow(Document *document);
+    // The magnification changed (by any command, fits included, once the
+    // page has taken it).
+    void magnificationChanged(double magnification);
     // The document wants to go away; its owner deletes it.
     void closed(Document *document);
 
@@ -121,12 +149,17 @@ private:
     void onLoadingChanged(const QWebEngineLoadingInfo &info);
     void setMagnification(double magnification, std::optional<QPointF> anchor = {});
     void zoomBy(float change, std::optional<QPointF> anchor);
+    void applyFit(PageLayout::Fit fit);
+    void applyFirstView();
+    void setUpMagnificationBox();
+    void showMagnification();
+    void onMagnificationEdited();
 
     PageSchemeHandler &m_pages;
     std::shared_ptr<AlertPresenter> m_alerts;
     QUrl m_fileURL;
     QString m_displayName;
-    std::shared_ptr<CDR2SVG> m_cdr2svgConvertor;
+    std::shared_ptr<DrawingConverter> m_cdr2svgConvertor;
     std::weak_ptr<CDRLoadOperation> m_loadOperation;
     // Shared with the conversion, which may still be adding files to it
     // after the document has gone.
@@ -135,7 +168,11 @@ private:
     std::unique_ptr<QMainWindow> m_window;
     WhiteIntermProgIndicator *m_spinner = nullptr;
     QUrl m_pageURL;
+    // The first page's size as the drawing gives it.
+    QSizeF m_firstPageSize;
     float m_zoom = 0.0f;
+    std::optional<PageLayout::Fit> m_fit;
+    std::unique_ptr<PageNavigation> m_pageNavigation;
     bool m_closed = false;
     // Converted: the window shows, and the loading panel goes, once the
     // pages are drawn.

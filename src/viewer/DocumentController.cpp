@@ -3,13 +3,17 @@
 #include "Document.h"
 #include "MessageBoxAlertPresenter.h"
 #include "PageSchemeHandler.h"
+#include "WindowCascade.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMainWindow>
+#include <QScreen>
 
-const QString DocumentController::DrawingFilter =
-    QStringLiteral("CorelDRAW drawings (*.cdr *.cmx)");
+const char *const DocumentController::DrawingFilterText =
+    QT_TR_NOOP("CorelDRAW drawings (*.cdr *.cmx)");
+const QString DocumentController::DrawingFilter = QString::fromLatin1(DrawingFilterText);
 
 DocumentController::DocumentController(QObject *parent)
     : QObject(parent)
@@ -44,6 +48,7 @@ Document *DocumentController::openDocument(const QString &path)
     // never leaves an open document without one.
     auto *document = new Document(*m_pages, m_alerts, this);
     connect(document, &Document::closed, this, &DocumentController::onDocumentClosed);
+    connect(document, &Document::windowAboutToShow, this, &DocumentController::placeWindow);
     m_documents.append(document);
     document->readFromURL(url);
     document->makeWindowControllers();
@@ -55,7 +60,7 @@ Document *DocumentController::openDocument(const QString &path)
 QList<Document *> DocumentController::openDocumentsInteractively(QWidget *parent)
 {
     const QStringList paths =
-        QFileDialog::getOpenFileNames(parent, tr("Open"), QString(), DrawingFilter);
+        QFileDialog::getOpenFileNames(parent, tr("Open"), QString(), tr(DrawingFilterText));
     QList<Document *> opened;
     for (const QString &path : paths)
         opened.append(openDocument(path));
@@ -76,6 +81,26 @@ void DocumentController::closeAllDocuments()
     const QList<Document *> open = m_documents;
     for (Document *document : open)
         document->close();
+}
+
+void DocumentController::placeWindow(Document *document)
+{
+    QMainWindow *window = document->windowForSheet();
+    // Down and to the right of the document window shown last that is
+    // still open, on its screen.
+    std::optional<QPoint> previous;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (m_lastPlaced && m_lastPlaced->isVisible() && !m_lastPlaced->isFullScreen()) {
+        previous = m_lastPlaced->pos();
+        screen = m_lastPlaced->screen();
+    }
+    if (!window || !screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize size = document->preferredWindowSize(available);
+    window->resize(size);
+    window->move(WindowCascade::nextPosition(available, window->frameGeometry().size(), previous));
+    m_lastPlaced = window;
 }
 
 void DocumentController::onDocumentClosed(Document *document)

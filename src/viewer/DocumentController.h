@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include <memory>
@@ -9,6 +10,7 @@
 class AlertPresenter;
 class Document;
 class PageSchemeHandler;
+class QMainWindow;
 class QWidget;
 
 // Opens, finds and closes the documents of the application. No window is
@@ -17,6 +19,7 @@ class DocumentController : public QObject
 {
     Q_OBJECT
 public:
+    static const char *const DrawingFilterText;
     static const QString DrawingFilter;
 
     explicit DocumentController(QObject *parent = nullptr);
@@ -44,8 +47,12 @@ signals:
 
 private:
     void onDocumentClosed(Document *document);
+    // Gives a document window that appears for the first time a size that
+    // suits its drawing, and a place beside the windows already open.
+    void placeWindow(Document *document);
 
     std::unique_ptr<PageSchemeHandler> m_pages;
     std::shared_ptr<AlertPresenter> m_alerts;
     QList<Document *> m_documents;
+    QPointer<QMainWindow> m_lastPlaced;
 };

@@ -19,6 +19,8 @@ public:
     void presentError(const Error &error) override
     {
         std::fprintf(stderr, "quillmoor: %s\n", qPrintable(error.localizedDescription()));
+        if (const QString reason = error.localizedFailureReason(); !reason.isEmpty())
+            std::fprintf(stderr, "quillmoor: %s\n", qPrintable(reason));
     }
 };
 

@@ -10,7 +10,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QLoggingCategory>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 
@@ -29,6 +34,25 @@ QuillmoorApplication::~QuillmoorApplication() = default;
 void QuillmoorApplication::prepareProcess()
 {
     PageSchemeHandler::registerScheme();
+    // The page pictures' renderer reports every SVG feature it lacks; the
+    // pictures are small, and the reports only noise.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.svg.warning=false"));
+}
+
+void QuillmoorApplication::installTranslations()
+{
+    // Qt's own texts (buttons of message boxes, file dialogs), then ours,
+    // installed beside the translation template.
+    const QLocale locale;
+    auto *qt = new QTranslator(qApp);
+    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt);
+    auto *own = new QTranslator(qApp);
+    const QString folder =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/quillmoor/translations");
+    if (own->load(locale, QStringLiteral("quillmoor"), QStringLiteral("_"), folder))
+        QCoreApplication::installTranslator(own);
 }
 
 namespace {
@@ -72,8 +96,21 @@ bool QuillmoorApplication::answerWithoutDisplay(int argc, char *argv[])
     return false;
 }
 
+std::optional<QStringList> QuillmoorApplication::drawingsToOpen(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    if (!parser.parse(arguments) || parser.isSet(SnapshotOption))
+        return std::nullopt;
+    QStringList drawings;
+    for (const QString &drawing : parser.positionalArguments())
+        drawings.append(QFileInfo(drawing).absoluteFilePath());
+    return drawings;
+}
+
 int QuillmoorApplication::run(const QStringList &arguments)
 {
+    installTranslations();
     QCommandLineParser parser;
     describeCommandLine(parser);
     parser.process(arguments);

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class Document;
 class DocumentController;
@@ -20,10 +21,17 @@ public:
 
     // Must run before the application object exists.
     static void prepareProcess();
+    // Translates the interface into the user's language where a
+    // translation is installed.
+    static void installTranslations();
     // Answers --help and --version, which need no display, before the
     // application object (which needs one) exists; whether it did. The
     // application's name and version must be set.
     static bool answerWithoutDisplay(int argc, char *argv[]);
+
+    // The drawings a command line opens in windows, as absolute paths;
+    // nothing for one that makes a snapshot instead.
+    static std::optional<QStringList> drawingsToOpen(const QStringList &arguments);
 
     DocumentController &documentController() const { return *m_controller; }
 

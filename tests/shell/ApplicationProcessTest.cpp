@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,10 +21,14 @@ namespace {
 class ApplicationProcess
 {
 public:
-    ApplicationProcess()
+    // Launches that share a runtime folder meet there: a later one hands
+    // its drawings to the first. Each has one of its own unless given one.
+    explicit ApplicationProcess(const QString &runtimeFolder = {})
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                           runtimeFolder.isEmpty() ? runtime.path() : runtimeFolder);
         for (const char *variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
             environment.insert(QString::fromLatin1(variable),
                                home.filePath(QString::fromLatin1(variable)));
@@ -66,9 +71,24 @@ public:
         return false;
     }
 
+    // Reads what the process wrote so far; true once it holds the text.
+    bool hasWritten(const QByteArray &text)
+    {
+        output += process.readAll();
+        return output.contains(text);
+    }
+
+    bool waitForOutput(const QByteArray &text)
+    {
+        // Bounded only so that a hang fails the test instead of stalling it.
+        return QTest::qWaitFor([&] { return hasWritten(text); }, 120000);
+    }
+
     QTemporaryDir temporary;
     QTemporaryDir home;
+    QTemporaryDir runtime;
     QProcess process;
+    QByteArray output;
 
 private:
     static QByteArray read(const QString &path)
@@ -129,4 +149,62 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
             EXPECT_EQ(out, QStringLiteral("Quillmoor " PROJECT_VERSION "\n"));
         }
     }
+}
+
+TEST(SecondLaunch, HandsItsDrawingsToTheRunningApplicationAndEnds)
+{
+    ApplicationProcess first;
+    first.process.setProcessChannelMode(QProcess::MergedChannels);
+    first.process.start(QStringLiteral(QUILLMOOR_EXECUTABLE),
+                        {corpusDrawing(QStringLiteral("cdr09_fas-dpd_ICON.cdr"))});
+    ASSERT_TRUE(first.waitForOutput("didFinishLoadForFrame"));
+    first.output.clear();
+
+    // Given by a path relative to where it was launched.
+    const QFileInfo second(corpusDrawing(QStringLiteral("x7_dblab_test.cdr")));
+    ApplicationProcess launch(first.runtime.path());
+    launch.process.setWorkingDirectory(second.absolutePath());
+    launch.process.start(QStringLiteral(QUILLMOOR_EXECUTABLE), {second.fileName()});
+    ASSERT_TRUE(launch.process.waitForFinished(60000));
+    EXPECT_EQ(launch.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(launch.process.exitCode(), 0);
+    EXPECT_TRUE(launch.temporaryFiles().isEmpty());
+
+    ASSERT_TRUE(first.waitForOutput("Opening drawings from another launch: " +
+                                    second.canonicalFilePath().toUtf8()));
+    ASSERT_TRUE(first.waitForOutput("didFinishLoadForFrame"));
+    EXPECT_EQ(first.process.state(), QProcess::Running);
+
+    // With no drawing, a launch brings the running application forward.
+    ApplicationProcess bare(first.runtime.path());
+    bare.process.start(QStringLiteral(QUILLMOOR_EXECUTABLE), QStringList());
+    ASSERT_TRUE(bare.process.waitForFinished(60000));
+    EXPECT_EQ(bare.process.exitCode(), 0);
+
+    ::kill(pid_t(first.process.processId()), SIGTERM);
+    ASSERT_TRUE(first.process.waitForFinished(60000));
+    EXPECT_EQ(first.process.exitCode(), 0);
+}
+
+TEST(SecondLaunch, RunsItselfWhenTheFirstHasDied)
+{
+    ApplicationProcess first;
+    first.process.setProcessChannelMode(QProcess::MergedChannels);
+    first.process.start(QStringLiteral(QUILLMOOR_EXECUTABLE),
+                        {corpusDrawing(QStringLiteral("cdr09_fas-dpd_ICON.cdr"))});
+    ASSERT_TRUE(first.waitForOutput("didFinishLoadForFrame"));
+    // Killed outright: its socket and lock file stay behind.
+    first.process.kill();
+    ASSERT_TRUE(first.process.waitForFinished(60000));
+    EXPECT_FALSE(QDir(first.runtime.path()).isEmpty());
+
+    ApplicationProcess next(first.runtime.path());
+    next.process.setProcessChannelMode(QProcess::MergedChannels);
+    next.process.start(QStringLiteral(QUILLMOOR_EXECUTABLE),
+                       {corpusDrawing(QStringLiteral("x7_dblab_test.cdr"))});
+    ASSERT_TRUE(next.waitForOutput("didFinishLoadForFrame"));
+    EXPECT_FALSE(next.output.contains("does not answer"));
+    ::kill(pid_t(next.process.processId()), SIGTERM);
+    ASSERT_TRUE(next.process.waitForFinished(60000));
+    EXPECT_EQ(next.process.exitCode(), 0);
 }

@@ -12,6 +12,8 @@ endif()
 
 set(expected
     bin/quillmoor
+    bin/quillmoor-convert
+    bin/quillmoor-thumbnailer
     share/quillmoor/Info.plist
     share/quillmoor/Defaults.plist
     share/quillmoor/Share.html
@@ -23,7 +25,12 @@ set(expected
     share/quillmoor/Images/NOTICE
     share/applications/quillmoor.desktop
     share/icons/hicolor/scalable/apps/quillmoor.svg
-    share/mime/packages/quillmoor.xml)
+    share/mime/packages/quillmoor.xml
+    share/metainfo/com.ferrowby.Quillmoor.metainfo.xml
+    share/thumbnailers/quillmoor.thumbnailer
+    share/man/man1/quillmoor.1.gz
+    share/man/man1/quillmoor-convert.1.gz
+    share/man/man1/quillmoor-thumbnailer.1.gz)
 foreach(path IN LISTS expected)
     if(NOT EXISTS "${PREFIX}/${path}")
         message(FATAL_ERROR "missing after install: ${path}")
@@ -62,6 +69,27 @@ endif()
 if(NOT entry MATCHES "\nIcon=quillmoor\n")
     message(FATAL_ERROR "the desktop entry does not name the installed icon")
 endif()
+
+# Software centres accept the metadata.
+find_program(appstreamcli appstreamcli REQUIRED)
+execute_process(COMMAND "${appstreamcli}" validate --no-net
+                        "${PREFIX}/share/metainfo/com.ferrowby.Quillmoor.metainfo.xml"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "appstreamcli rejects the metadata:\n${output}")
+endif()
+
+# The manual pages read without a warning.
+find_program(man_program man REQUIRED)
+foreach(page quillmoor quillmoor-convert quillmoor-thumbnailer)
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E env LC_ALL=C.UTF-8 MANWIDTH=80
+                            "${man_program}" --warnings -E UTF-8 -l
+                            "${PREFIX}/share/man/man1/${page}.1.gz"
+                    RESULT_VARIABLE result OUTPUT_VARIABLE text ERROR_VARIABLE warnings)
+    if(NOT result EQUAL 0 OR NOT warnings STREQUAL "" OR NOT text MATCHES "SYNOPSIS")
+        message(FATAL_ERROR "the manual page of ${page} does not read cleanly:\n${warnings}")
+    endif()
+endforeach()
 
 # The samples are the shipped drawings, byte for byte.
 foreach(sample 1009 1029 218413 heart)

@@ -64,11 +64,12 @@ TEST(Document, FailedOpenPresentsErrorAndClosesUnseen)
 {
     DocumentController controller; // presents errors in a real message box
     ShowCounter counter;
-    QString presented;
+    QString presented, detail;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             presented = box->text();
+            detail = box->informativeText();
             EXPECT_EQ(box->windowModality(), Qt::ApplicationModal);
             box->accept();
         }
@@ -87,6 +88,7 @@ TEST(Document, FailedOpenPresentsErrorAndClosesUnseen)
     });
     ASSERT_TRUE(QTest::qWaitFor([&] { return lastClosed; }, 60000));
     EXPECT_EQ(presented, CDR2SVG::NewerVersionMessage);
+    EXPECT_EQ(detail, "“text_renamed.cdr” is not a CorelDRAW drawing.");
     EXPECT_FALSE(panelVisibleAtClose);
     EXPECT_EQ(counter.shows, 0);
     deleteClosedDocuments();
