@@ -2,6 +2,7 @@
 
 #include "QMShadowAdditions.h"
 
+#include <QAccessibleWidget>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
@@ -24,11 +25,73 @@ QFont titleFont()
 
 constexpr qreal BezelRadius = 3.0;
 constexpr qreal BoxSide = 16.0;
+
+// What assistive technology reads from a HUD button: a check box says it is
+// one, with its state, where Qt would call every such button a push button.
+class HUDButtonAccessible : public QAccessibleWidget
+{
+public:
+    explicit HUDButtonAccessible(HUDButtonCell *button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {}
+
+    QAccessible::Role role() const override
+    {
+        return button()->isCheckBox() ? QAccessible::CheckBox : QAccessible::Button;
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        QString text = QAccessibleWidget::text(kind);
+        if (kind == QAccessible::Name && text.isEmpty())
+            text = button()->text();
+        return text;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        if (button()->isCheckBox()) {
+            state.checkable = true;
+            state.checked = button()->state() == HUDButtonCell::OnState;
+            state.checkStateMixed = button()->state() == HUDButtonCell::MixedState;
+        }
+        state.pressed = button()->isDown();
+        return state;
+    }
+
+    QStringList actionNames() const override
+    {
+        return {button()->isCheckBox() ? toggleAction() : pressAction()};
+    }
+
+    void doAction(const QString &name) override
+    {
+        if (name == pressAction() || name == toggleAction())
+            button()->click();
+    }
+
+private:
+    HUDButtonCell *button() const { return static_cast<HUDButtonCell *>(widget()); }
+};
+
+QAccessibleInterface *hudButtonAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("HUDButtonCell") && object->isWidgetType())
+        return new HUDButtonAccessible(static_cast<HUDButtonCell *>(object));
+    return nullptr;
+}
+
 } // namespace
 
 HUDButtonCell::HUDButtonCell(QWidget *parent)
     : QAbstractButton(parent)
 {
+    static const bool accessible = [] {
+        QAccessible::installFactory(hudButtonAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setAttribute(Qt::WA_TranslucentBackground);
 }
 

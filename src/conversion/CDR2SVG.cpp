@@ -38,6 +38,6 @@ bool CDR2SVG::convertToSVG(Error *error)
                                     ConversionFailure::Stage::NoPages);
         return false;
     }
-    m_svgData = pageDocument(pages);
+    m_svgData = PageDocument::write(pages);
     return true;
 }

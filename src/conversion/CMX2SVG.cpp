@@ -35,6 +35,6 @@ bool CMX2SVG::convertToSVG(Error *error)
                                     ConversionFailure::Stage::NoPages);
         return false;
     }
-    m_svgData = pageDocument(pages);
+    m_svgData = PageDocument::write(pages);
     return true;
 }

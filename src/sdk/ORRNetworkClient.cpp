@@ -109,18 +109,15 @@ void ORRNetworkClient::startDataTaskWithRequest(const URLRequest &request, unsig
         request, [self, request, retryLimit, tries,
                   handler](const std::optional<QByteArray> &data,
                            const std::optional<URLResponse> &response, const Error &error) {
-            ORRNetworkResponseHandler::handleCompletedResponse(
-                response, request, error, [&](bool retry, const Error &outcome) {
-                    if (!retry) {
+            self->finishOrRetry(
+                request, response, error, retryLimit, tries,
+                [&](const Error &outcome, bool gaveUp) {
+                    if (gaveUp)
+                        handler(std::nullopt, std::nullopt, outcome);
+                    else
                         handler(data, response, outcome);
-                    } else if (tries >= retryLimit) {
-                        handler(std::nullopt, std::nullopt, retryLimitError(retryLimit, request));
-                    } else {
-                        self->runAfterRetryValueFromResponse(response, tries, [=] {
-                            self->startDataTaskWithRequest(request, retryLimit, tries + 1, handler);
-                        });
-                    }
-                });
+                },
+                [=] { self->startDataTaskWithRequest(request, retryLimit, tries + 1, handler); });
         });
     if (!task) {
         handler(std::nullopt, std::nullopt,
@@ -151,18 +148,16 @@ void ORRNetworkClient::startDownloadTaskWithRequest(const URLRequest &request, u
         request,
         [self, request, retryLimit, tries, handler](
             const QUrl &location, const std::optional<URLResponse> &response, const Error &error) {
-            ORRNetworkResponseHandler::handleCompletedResponse(
-                response, request, error, [&](bool retry, const Error &outcome) {
-                    if (!retry) {
+            self->finishOrRetry(
+                request, response, error, retryLimit, tries,
+                [&](const Error &outcome, bool gaveUp) {
+                    if (gaveUp)
+                        handler(QUrl(), std::nullopt, outcome);
+                    else
                         handler(location, response, outcome);
-                    } else if (tries >= retryLimit) {
-                        handler(QUrl(), std::nullopt, retryLimitError(retryLimit, request));
-                    } else {
-                        self->runAfterRetryValueFromResponse(response, tries, [=] {
-                            self->startDownloadTaskWithRequest(request, retryLimit, tries + 1,
-                                                               handler);
-                        });
-                    }
+                },
+                [=] {
+                    self->startDownloadTaskWithRequest(request, retryLimit, tries + 1, handler);
                 });
         });
     if (!task) {
@@ -171,6 +166,23 @@ void ORRNetworkClient::startDownloadTaskWithRequest(const URLRequest &request, u
         return;
     }
     task->resume();
+}
+
+void ORRNetworkClient::finishOrRetry(const URLRequest &request,
+                                     const std::optional<URLResponse> &response, const Error &error,
+                                     unsigned retryLimit, unsigned tries,
+                                     const std::function<void(const Error &, bool)> &finish,
+                                     std::function<void()> again) const
+{
+    ORRNetworkResponseHandler::handleCompletedResponse(
+        response, request, error, [&](bool retry, const Error &outcome) {
+            if (!retry)
+                finish(outcome, false);
+            else if (tries >= retryLimit)
+                finish(retryLimitError(retryLimit, request), true);
+            else
+                runAfterRetryValueFromResponse(response, tries, std::move(again));
+        });
 }
 
 double ORRNetworkClient::computeDelayForResponse(const std::optional<URLResponse> &response,

@@ -91,6 +91,13 @@ private:
     class SessionDelegate;
     ORRNetworkClient() = default;
 
+    // What a completed transfer leads to: its outcome for the caller
+    // (gaveUp when the retries ran out), or another try after the backoff.
+    void finishOrRetry(const URLRequest &request, const std::optional<URLResponse> &response,
+                       const Error &error, unsigned retryLimit, unsigned tries,
+                       const std::function<void(const Error &outcome, bool gaveUp)> &finish,
+                       std::function<void()> again) const;
+
     std::shared_ptr<const ORRCertificatePinner> m_certPinner;
     std::shared_ptr<TWLURLSession> m_session;
     std::shared_ptr<BackoffClock> m_clock;

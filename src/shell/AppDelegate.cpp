@@ -508,7 +508,7 @@ void AppDelegate::loadSample(const QString &name)
 {
     const QString path = m_bundle.pathForResource(name, QStringLiteral("cdr"));
     if (path.isEmpty() || !QFileInfo::exists(path)) {
-        m_alerts->runModal(QStringLiteral("Error"), QStringLiteral("File does not exist!"));
+        m_alerts->runModal(tr("Error"), tr("File does not exist!"));
         return;
     }
     // A sample is always converted afresh, even when it is open already.

@@ -3,41 +3,18 @@
 #include "ExportPrompts.h"
 #include "conversion/DrawingConverter.h"
 #include "viewer/Document.h"
+#include "viewer/PageNavigation.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QPainter>
-#include <QPointer>
 #include <QPrinter>
 #include <QStandardPaths>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
-
-namespace {
-
-// The top-level SVG element with the largest area in view.
-const QString CurrentPageScript = QStringLiteral(R"(
-(function() {
-    var svg = 'http://www.w3.org/2000/svg';
-    var pages = Array.prototype.filter.call(document.getElementsByTagNameNS(svg, 'svg'),
-        function(page) { return !page.parentNode || page.parentNode.namespaceURI !== svg; });
-    var best = 0, bestArea = -1;
-    pages.forEach(function(page, index) {
-        var r = page.getBoundingClientRect();
-        var w = Math.min(r.right, window.innerWidth) - Math.max(r.left, 0);
-        var h = Math.min(r.bottom, window.innerHeight) - Math.max(r.top, 0);
-        var area = Math.max(0, w) * Math.max(0, h);
-        if (area > bestArea) { best = index; bestArea = area; }
-    });
-    return best;
-})())");
-
-} // namespace
 
 DocumentExporter::DocumentExporter(Document &document, std::shared_ptr<ExportPrompts> prompts)
     : QObject(&document)
@@ -83,18 +60,12 @@ std::optional<DrawingPages> DocumentExporter::pages(Error *error) const
                                           m_document.tempURLs(), error);
 }
 
-void DocumentExporter::withCurrentPage(const std::function<void(int)> &then)
+int DocumentExporter::currentPage() const
 {
-    QWebEngineView *view = m_document.webView();
-    if (!view) {
-        then(0);
-        return;
-    }
-    QPointer<DocumentExporter> self(this);
-    view->page()->runJavaScript(CurrentPageScript, [self, then](const QVariant &index) {
-        if (self)
-            then(std::max(0, index.toInt()));
-    });
+    // The page the window's page field names, so that "this page" means
+    // what the user reads there.
+    const PageNavigation *navigation = m_document.pageNavigation();
+    return navigation ? std::max(0, navigation->currentPage()) : 0;
 }
 
 QString DocumentExporter::suggestedPath(DrawingExport::Format format) const
@@ -122,9 +93,8 @@ void DocumentExporter::exportDrawing()
         emit exportFinished(false);
         return;
     }
-    withCurrentPage([this, drawingPages = std::move(*drawingPages)](int currentPage) {
-        exportPages(drawingPages, std::min(currentPage, drawingPages.count() - 1));
-    });
+    const int page = std::min(currentPage(), drawingPages->count() - 1);
+    exportPages(std::move(*drawingPages), page);
 }
 
 void DocumentExporter::exportPages(DrawingPages drawingPages, int currentPage)
@@ -177,16 +147,14 @@ void DocumentExporter::printDrawing()
         emit printFinished(false);
         return;
     }
-    withCurrentPage([this, drawingPages = std::move(*drawingPages)](int currentPage) {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setDocName(m_document.displayName());
-        printer.setFullPage(false);
-        if (!m_prompts->choosePrinter(m_document.windowForSheet(), printer, drawingPages.count())) {
-            emit printFinished(false);
-            return;
-        }
-        emit printFinished(print(drawingPages, printer, currentPage));
-    });
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(m_document.displayName());
+    printer.setFullPage(false);
+    if (!m_prompts->choosePrinter(m_document.windowForSheet(), printer, drawingPages->count())) {
+        emit printFinished(false);
+        return;
+    }
+    emit printFinished(print(*drawingPages, printer, currentPage()));
 }
 
 bool DocumentExporter::print(const DrawingPages &drawingPages, QPrinter &printer, int currentPage)

@@ -5,7 +5,6 @@
 #include <QFutureWatcher>
 #include <QObject>
 
-#include <functional>
 #include <memory>
 
 class Document;
@@ -44,7 +43,7 @@ signals:
 
 private:
     // The page most in view in the window, from 0.
-    void withCurrentPage(const std::function<void(int)> &then);
+    int currentPage() const;
     std::optional<DrawingPages> pages(Error *error) const;
     QString suggestedPath(DrawingExport::Format format) const;
     void exportPages(DrawingPages pages, int currentPage);

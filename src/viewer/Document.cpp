@@ -2,7 +2,7 @@
 
 #include "AlertPresenter.h"
 #include "CDRWebViewContainer.h"
-#include "PageDocument.h"
+#include "conversion/PageDocument.h"
 #include "PageNavigation.h"
 #include "PageSchemeHandler.h"
 #include "UsageCounter.h"

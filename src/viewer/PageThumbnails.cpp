@@ -1,6 +1,6 @@
 #include "PageThumbnails.h"
 
-#include "PageDocument.h"
+#include "conversion/PageDocument.h"
 
 #include <QListWidget>
 #include <QPainter>

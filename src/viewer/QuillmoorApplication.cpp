@@ -57,20 +57,27 @@ void QuillmoorApplication::installTranslations()
 
 namespace {
 
-const QCommandLineOption
-    SnapshotOption(QStringLiteral("snapshot"),
-                   QStringLiteral("Write a PNG picture of the drawing to <file> and exit."),
-                   QStringLiteral("file"));
+QCommandLineOption snapshotOption()
+{
+    return QCommandLineOption(
+        QStringLiteral("snapshot"),
+        QCoreApplication::translate("QuillmoorApplication",
+                                    "Write a PNG picture of the drawing to <file> and exit."),
+        QCoreApplication::translate("QuillmoorApplication", "file"));
+}
 
 // The command line of the application: [DRAWING...] or --snapshot.
 void describeCommandLine(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QStringLiteral("Viewer for CorelDRAW drawings"));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("QuillmoorApplication", "Viewer for CorelDRAW drawings"));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption(SnapshotOption);
-    parser.addPositionalArgument(QStringLiteral("drawing"), QStringLiteral("Drawings to open."),
-                                 QStringLiteral("[DRAWING...]"));
+    parser.addOption(snapshotOption());
+    parser.addPositionalArgument(
+        QStringLiteral("drawing"),
+        QCoreApplication::translate("QuillmoorApplication", "Drawings to open."),
+        QStringLiteral("[DRAWING...]"));
 }
 
 } // namespace
@@ -81,6 +88,7 @@ bool QuillmoorApplication::answerWithoutDisplay(int argc, char *argv[])
     // the window system (such as -platform) are unknown here and left for
     // run() to take.
     QCoreApplication core(argc, argv);
+    installTranslations();
     QCommandLineParser parser;
     describeCommandLine(parser);
     static_cast<void>(parser.parse(QCoreApplication::arguments()));
@@ -100,7 +108,7 @@ std::optional<QStringList> QuillmoorApplication::drawingsToOpen(const QStringLis
 {
     QCommandLineParser parser;
     describeCommandLine(parser);
-    if (!parser.parse(arguments) || parser.isSet(SnapshotOption))
+    if (!parser.parse(arguments) || parser.isSet(snapshotOption()))
         return std::nullopt;
     QStringList drawings;
     for (const QString &drawing : parser.positionalArguments())
@@ -114,12 +122,13 @@ int QuillmoorApplication::run(const QStringList &arguments)
     QCommandLineParser parser;
     describeCommandLine(parser);
     parser.process(arguments);
-    const QCommandLineOption &snapshot = SnapshotOption;
+    const QCommandLineOption snapshot = snapshotOption();
 
     const QStringList drawings = parser.positionalArguments();
     if (parser.isSet(snapshot)) {
         if (drawings.size() != 1) {
-            std::fprintf(stderr, "quillmoor: --snapshot takes exactly one drawing\n");
+            std::fprintf(stderr, "quillmoor: %s\n",
+                         qPrintable(tr("--snapshot takes exactly one drawing")));
             return 2;
         }
         const int status = runSnapshot(parser.value(snapshot), drawings.first());

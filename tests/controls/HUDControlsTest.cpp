@@ -5,6 +5,7 @@
 #include "controls/QMShadowAdditions.h"
 #include "controls/QMTopView.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -125,6 +126,32 @@ TEST(HUDButtonCell, CheckMarks)
     EXPECT_EQ(box.state(), HUDButtonCell::OnState);
     QTest::mouseClick(&box, Qt::LeftButton);
     EXPECT_EQ(box.state(), HUDButtonCell::OffState);
+}
+
+TEST(HUDButtonCell, AssistiveTechnologyReadsACheckBoxAsOne)
+{
+    HUDButtonCell box;
+    box.setButtonType(HUDButtonCell::SwitchButton);
+    box.setText(QStringLiteral("Do not show again"));
+    box.setState(HUDButtonCell::OnState);
+    QAccessibleInterface *boxInterface = QAccessible::queryAccessibleInterface(&box);
+    ASSERT_TRUE(boxInterface);
+    EXPECT_EQ(boxInterface->role(), QAccessible::CheckBox);
+    EXPECT_EQ(boxInterface->text(QAccessible::Name), QStringLiteral("Do not show again"));
+    EXPECT_TRUE(boxInterface->state().checkable);
+    EXPECT_TRUE(boxInterface->state().checked);
+
+    // Toggling through the interface changes the box as a click would.
+    boxInterface->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(box.state(), HUDButtonCell::OffState);
+    EXPECT_FALSE(boxInterface->state().checked);
+
+    HUDButtonCell button;
+    button.setText(QStringLiteral("Rate"));
+    QAccessibleInterface *buttonInterface = QAccessible::queryAccessibleInterface(&button);
+    ASSERT_TRUE(buttonInterface);
+    EXPECT_EQ(buttonInterface->role(), QAccessible::Button);
+    EXPECT_FALSE(buttonInterface->state().checkable);
 }
 
 TEST(QMTopView, LightBlueOnTheRightDarkBlueOnTheLeft)

@@ -6,6 +6,7 @@
 #include "shell/ExportPrompts.h"
 #include "viewer/Document.h"
 #include "viewer/DocumentController.h"
+#include "viewer/PageNavigation.h"
 
 #include <QAction>
 #include <QDir>
@@ -120,15 +121,10 @@ protected:
 
     void showPage(int index)
     {
-        bool done = false;
-        document->webView()->page()->runJavaScript(
-            QStringLiteral("Array.prototype.filter.call(document.getElementsByTagNameNS("
-                           "'http://www.w3.org/2000/svg', 'svg'), function(p) {"
-                           " return p.parentNode.namespaceURI !== 'http://www.w3.org/2000/svg'; })"
-                           "[%1].scrollIntoView(); true")
-                .arg(index),
-            [&done](const QVariant &) { done = true; });
-        ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 60000));
+        PageNavigation *navigation = document->pageNavigation();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return navigation->pageCount() > index; }, 60000));
+        navigation->goToPage(index);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return navigation->currentPage() == index; }, 60000));
     }
 
     bool runExport(DocumentExporter *exporter)

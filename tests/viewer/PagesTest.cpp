@@ -7,7 +7,7 @@
 #include "viewer/CDRWebViewContainer.h"
 #include "viewer/Document.h"
 #include "viewer/DocumentController.h"
-#include "viewer/PageDocument.h"
+#include "conversion/PageDocument.h"
 #include "viewer/PageLayout.h"
 #include "viewer/PageNavigation.h"
 #include "viewer/PageThumbnails.h"
