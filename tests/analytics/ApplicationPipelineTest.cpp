@@ -1,5 +1,5 @@
 // The analytics pipeline end to end: the application, driven as a user
-// drives it (or the installed program itself), under the test's display,
+// drives it (or the installed program itself), on Qt's offscreen display,
 // against the reference service program recording what it receives.
 
 #include "AnalyticsTestSupport.h"
@@ -270,6 +270,9 @@ public:
         environment.insert("XDG_CACHE_HOME", home.cache());
         environment.insert("XDG_RUNTIME_DIR", home.runtime());
         environment.insert("TMPDIR", home.temporary());
+        // Windows of their own, off the test's display, so that they never
+        // take the keyboard from other tests on it.
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("SettingsEndpoint", service.base());
         environment.insert("ConfigureEndpoint", service.base());
         if (program == Driven)
