@@ -27,12 +27,9 @@ TLYLifecycleEvent::eventWithNotification(const Notification &notification)
 const QHash<QString, QString> &TLYLifecycleEvent::notificationNameMap()
 {
     static const QHash<QString, QString> map{
-        {QStringLiteral("NSApplicationWillTerminateNotification"),
-         QStringLiteral("app_terminated")},
-        {QStringLiteral("NSApplicationWillResignActiveNotification"),
-         QStringLiteral("app_became_inactive")},
-        {QStringLiteral("NSApplicationDidBecomeActiveNotification"),
-         QStringLiteral("app_became_active")},
+        {WillTerminateNotification, QStringLiteral("app_terminated")},
+        {WillResignActiveNotification, QStringLiteral("app_became_inactive")},
+        {DidBecomeActiveNotification, QStringLiteral("app_became_active")},
     };
     return map;
 }

@@ -12,6 +12,14 @@
 class TLYLifecycleEvent : public TLYEvent
 {
 public:
+    // The application activity notifications that have events.
+    static inline const QString WillTerminateNotification =
+        QStringLiteral("NSApplicationWillTerminateNotification");
+    static inline const QString WillResignActiveNotification =
+        QStringLiteral("NSApplicationWillResignActiveNotification");
+    static inline const QString DidBecomeActiveNotification =
+        QStringLiteral("NSApplicationDidBecomeActiveNotification");
+
     explicit TLYLifecycleEvent(QString name);
     explicit TLYLifecycleEvent(const Notification &notification);
 

@@ -57,6 +57,19 @@ std::shared_ptr<Operation> TLYPackageUploads::uploadOperationForFileAtURL(const 
         const std::optional<QUrl> url = self ? self->tallyURL() : std::nullopt;
         if (!url)
             return; // the package waits for the settings
+        // A package waiting for its retry has no transfer that the session
+        // would find: without this, it would be sent a second time.
+        const QString name = QFileInfo(packageURL.toLocalFile()).completeBaseName();
+        {
+            std::lock_guard lock(self->m_mutex);
+            if (self->m_uploading.contains(name)) {
+                TLYLogger::sharedLogger().logWithLabel(
+                    QStringLiteral("TLYUploader"),
+                    QStringLiteral("A task currently exists for '%1', skipping").arg(name));
+                return;
+            }
+            self->m_uploading.insert(name);
+        }
         std::make_shared<TLYUploadOperation>(self->m_uploader, *url, self->m_apiKey, packageURL,
                                              boundary)
             ->start();
@@ -127,6 +140,10 @@ void TLYPackageUploads::uploader(TLYUploader &uploader, const QString &uniqueNam
         logger.log(QStringLiteral("Failed to upload '%1': %2")
                        .arg(uniqueName, error.localizedDescription()));
     logger.log(QStringLiteral("Finished transmission of '%1'.").arg(uniqueName));
+    {
+        std::lock_guard lock(m_mutex);
+        m_uploading.remove(uniqueName);
+    }
     // Sent or given up, the package has had its chance.
     if (!uniqueName.isEmpty())
         QFile::remove(this->uploader(uploader, uniqueName));

@@ -6,6 +6,7 @@
 #include "foundation/Operation.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 
@@ -23,7 +24,9 @@ class OperationQueue;
 //
 // Until there are settings that name the events endpoint, upload steps do
 // nothing and their packages wait in the folder; uploadAllMultipartFiles()
-// sends them when the endpoint is known.
+// sends them when the endpoint is known. A package whose upload has begun
+// and not yet ended (in flight, or waiting to be retried) is not sent again
+// meanwhile.
 //
 // Used on the event queue, where the uploader also calls it. The queue
 // belongs to the owner; once it has gone, nothing more is queued.
@@ -79,6 +82,9 @@ private:
     const QString m_apiKey;
     const std::shared_ptr<TLYNetworkRetryHandler> m_networkRetryHandler;
     std::shared_ptr<TLYUploader> m_uploader;
-    mutable std::mutex m_mutex;
+    mutable std::mutex m_mutex; // guards the fields below
     std::optional<QUrl> m_tallyURL;
+    // Packages whose upload has started and not yet ended for good: in
+    // flight or waiting for a retry.
+    QSet<QString> m_uploading;
 };

@@ -16,4 +16,7 @@ public:
     virtual void logEvent(std::shared_ptr<const TLYEvent> event) = 0;
     // The crash of the previous execution, recorded apart from this one's events.
     virtual void logCrashEvent(std::shared_ptr<const TLYCrashEvent> event) = 0;
+    // Records and sends nothing more; returns once the controller's queued
+    // work has run, so that its files can be removed.
+    virtual void stop() {}
 };

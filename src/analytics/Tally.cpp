@@ -2,14 +2,11 @@
 
 #include "TLYActivity.h"
 #include "TLYCustomEvent.h"
-#include "TLYEventLogFiles.h"
-#include "TLYEventLogWriter.h"
 #include "TLYLogger.h"
 #include "TLYPredefinedEvent.h"
+#include "TLYTallyController.h"
 
 #include "foundation/Log.h"
-#include "foundation/NotificationCenter.h"
-#include "sdk/ORRSettingsOnboardingManager.h"
 #include "sdk/Orrery.h"
 
 Tally &Tally::sharedInstance()
@@ -24,26 +21,14 @@ void Tally::startWithBetaToken(const QString &betaToken)
 {
     Tally &tally = sharedInstance();
     std::call_once(tally.m_startOnce, [&] {
+        // A user who asks every program not to track them gets no usage
+        // records at all: events stay dropped.
+        if (Orrery::doNotTrack())
+            return;
         Orrery &sdk = Orrery::sharedSDK();
         TLYLogger::sharedLogger().setDebugMode(sdk.debug());
         TLYLogger::sharedLogger().log(QStringLiteral("Initialized"));
-        // A user who asks every program not to track them gets no usage
-        // records at all: events stay dropped.
-        if (qgetenv("DO_NOT_TRACK") == "1")
-            return;
-        const auto writer = std::make_shared<TLYEventLogWriter>(
-            TLYEventLogFiles::rootDirectory(), TLYMetadata::initWithOrrery(sdk, betaToken),
-            TLYEventLogWriter::Limits(), TLYEventLogWriter::Uploading{sdk.APIKey(), nullptr});
-        tally.setTallyController(writer);
-        // Settings stored by an earlier run apply at once; a download of this
-        // run applies when it is announced, unless those came first.
-        NotificationCenter::defaultCenter().addObserver(
-            ORRSettingsOnboardingManager::SettingsAvailableNotification, nullptr, &tally,
-            [weakWriter = std::weak_ptr(writer), &sdk](const Notification &) {
-                if (const auto current = weakWriter.lock())
-                    current->initializeSettingsIfNeededWithOrrerySettings(sdk.settings());
-            });
-        writer->initializeSettingsIfNeededWithOrrerySettings(sdk.settings());
+        tally.setTallyController(TLYTallyController::initWithBetaToken(betaToken));
         TLYActivity::holdQuitForActivities();
     });
 }
@@ -58,6 +43,17 @@ void Tally::setTallyController(std::shared_ptr<TLYTallyControllerInterface> cont
 {
     std::lock_guard lock(m_mutex);
     m_tallyController = std::move(controller);
+}
+
+void Tally::stop()
+{
+    std::shared_ptr<TLYTallyControllerInterface> controller;
+    {
+        std::lock_guard lock(m_mutex);
+        controller = std::exchange(m_tallyController, nullptr);
+    }
+    if (controller)
+        controller->stop();
 }
 
 void Tally::record(std::shared_ptr<const TLYEvent> event)
@@ -152,7 +148,9 @@ void Tally::logSearchWithQuery(const QString &query, const QVariantMap &customAt
 
 void Tally::logCustomEventWithName(const QString &name, const QVariantMap &customAttributes)
 {
-    if (name.isEmpty()) {
+    // An empty name is a name (it is forwarded under Emberline's name for
+    // unnamed events); only a missing one leaves the payload without a type.
+    if (name.isNull()) {
         systemLog(QStringLiteral("[Tally] Custom events need a name. Ignoring event."));
         return;
     }

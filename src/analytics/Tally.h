@@ -28,10 +28,15 @@ public:
     // Starts the kit once per process (later calls do nothing): the logger
     // follows the SDK's debug flag, events go to the log files under the
     // user's cache folder, quitting waits for them to be written, and their
-    // packages are uploaded once the SDK has settings. With DO_NOT_TRACK set
-    // to 1 nothing is recorded. A beta token of the form "2:token" marks the
-    // installation as a tester's.
+    // packages are uploaded once the SDK has settings. When the environment
+    // asks not to be tracked (Orrery::doNotTrack) nothing is recorded. A
+    // beta token of the form "2:token" marks the installation as a
+    // tester's.
     static void startWithBetaToken(const QString &betaToken = QString());
+    // Stops the running controller for the rest of the process: later
+    // events are dropped, and once this returns the controller writes and
+    // sends nothing more, so that its files can be deleted.
+    void stop();
 
     std::shared_ptr<TLYTallyControllerInterface> tallyController() const;
     // Kit start-up installs the pipeline here; tests install a recording
@@ -68,8 +73,8 @@ public:
                                        const QString &contentId,
                                        const QVariantMap &customAttributes = {});
     static void logSearchWithQuery(const QString &query, const QVariantMap &customAttributes = {});
-    // A custom event without a name has no payload; it is dropped with a
-    // line in the system log.
+    // A custom event without a name (a null string) has no payload; it is
+    // dropped with a line in the system log. An empty name is recorded.
     static void logCustomEventWithName(const QString &name,
                                        const QVariantMap &customAttributes = {});
     // An invalid date does nothing.

@@ -5,6 +5,7 @@
 #include "ORRNetworkResponseHandler.h"
 #include "foundation/Log.h"
 #include "foundation/SystemInformation.h"
+#include "support/URLError.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,8 +76,21 @@ void ORRDownloadAndSaveSettingsOperation::asyncMain()
     client->startDownloadTaskWithRequest(
         mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(m_settingsURL), RetryLimit,
         [self](const QUrl &location, const std::optional<URLResponse> &, const Error &error) {
-            self->finishWith(error.isNull() ? self->saveSettingsFrom(location) : error);
+            Error outcome = error;
+            if (outcome.isNull()) {
+                std::lock_guard save(self->m_saveMutex);
+                outcome = self->isCancelled()
+                              ? URLError::make(URLError::Cancelled, self->m_settingsURL)
+                              : self->saveSettingsFrom(location);
+            }
+            self->finishWith(outcome);
         });
+}
+
+void ORRDownloadAndSaveSettingsOperation::cancel()
+{
+    std::lock_guard save(m_saveMutex);
+    ORRNetworkOperation::cancel();
 }
 
 Error ORRDownloadAndSaveSettingsOperation::saveSettingsFrom(const QUrl &location) const

@@ -52,6 +52,10 @@ public:
     const QString &advertisingToken() const { return m_advertisingToken; }
     Error error() const;
 
+    // Also waits for a save in progress: once it returns, this download
+    // stores nothing.
+    void cancel() override;
+
     // A GET for JSON with the standard headers and the installation's:
     // identifier, device model, system versions, API client version and,
     // when there is one, the advertising token.
@@ -79,4 +83,6 @@ private:
     std::weak_ptr<ORRNetworkClient> m_networkClient;
     mutable std::mutex m_errorMutex;
     Error m_error;
+    // Held while the settings file is replaced, and by cancel().
+    std::mutex m_saveMutex;
 };

@@ -44,9 +44,8 @@ ORRSettingsOnboardingManager::ORRSettingsOnboardingManager(
     : m_appIdentifierModel(std::move(model))
     , m_environment(std::move(environment))
     , m_settingsDirectory(
-          QDir(cachesDirectoryOf(m_environment.cachesDirectory))
-              .filePath(QStringLiteral("%1.data/%2")
-                            .arg(ORRSDKClientIdentifier, m_environment.bundle->bundleIdentifier())))
+          settingsDirectoryForCachesDirectory(cachesDirectoryOf(m_environment.cachesDirectory),
+                                              m_environment.bundle->bundleIdentifier()))
     , m_settingsModel(std::make_unique<ORRSettings>(
           QDir(m_settingsDirectory).filePath(QStringLiteral("settings.json")),
           *m_environment.bundle))
@@ -57,11 +56,27 @@ ORRSettingsOnboardingManager::~ORRSettingsOnboardingManager()
     stop();
 }
 
+QString
+ORRSettingsOnboardingManager::settingsDirectoryForCachesDirectory(const QString &cachesDirectory,
+                                                                  const QString &bundleIdentifier)
+{
+    return QDir(cachesDirectory)
+        .filePath(QStringLiteral("%1.data/%2").arg(ORRSDKClientIdentifier, bundleIdentifier));
+}
+
 void ORRSettingsOnboardingManager::stop()
 {
     std::lock_guard flow(m_flowMutex);
     m_stopped = true;
     finishNetworkingSession();
+    std::shared_ptr<ORRDownloadAndSaveSettingsOperation> download;
+    {
+        std::lock_guard lock(m_mutex);
+        download = m_downloadOperation;
+    }
+    // A download that has arrived may be storing its settings right now.
+    if (download)
+        download->cancel();
 }
 
 QString ORRSettingsOnboardingManager::settingsPath() const
@@ -155,8 +170,13 @@ void ORRSettingsOnboardingManager::beginSettingsDownload()
         APIKey(), weak_from_this(), *url, m_settingsDirectory, settingsPath(),
         m_appIdentifierModel ? m_appIdentifierModel->installID() : QString(), advertisingToken(),
         client, collectDeviceIdentifiers());
-    if (operation)
-        operation->start();
+    if (!operation)
+        return;
+    {
+        std::lock_guard lock(m_mutex);
+        m_downloadOperation = operation;
+    }
+    operation->start();
 }
 
 void ORRSettingsOnboardingManager::beginOnboarding(bool create, const QString &endpointString)

@@ -77,6 +77,8 @@ public:
     ORRSettings &settingsModel() const { return *m_settingsModel; }
     // caches/"io.orrery.sdk.mac.data"/bundle identifier
     const QString &settingsDirectory() const { return m_settingsDirectory; }
+    static QString settingsDirectoryForCachesDirectory(const QString &cachesDirectory,
+                                                       const QString &bundleIdentifier);
     // settingsDirectory()/"settings.json"
     QString settingsPath() const;
 
@@ -115,8 +117,8 @@ public:
     // transfers.
     void finishNetworkingSession();
     // Ends the flow for good, before what it uses goes away: its transfers
-    // are cancelled, a callback in progress is waited for, and nothing of
-    // the flow runs afterwards.
+    // are cancelled, a callback or a save of settings in progress is waited
+    // for, and nothing of the flow runs (or is stored) afterwards.
     void stop();
 
     void operation(ORRDownloadAndSaveSettingsOperation &operation,
@@ -151,5 +153,6 @@ private:
     QString m_advertisingToken;
     std::shared_ptr<ORRNetworkClient> m_networkClient;
     std::shared_ptr<ORROnboardingOperation> m_onboardingOperation;
+    std::shared_ptr<ORRDownloadAndSaveSettingsOperation> m_downloadOperation;
     bool m_hasAttemptedAppConfigure = false;
 };

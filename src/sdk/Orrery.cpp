@@ -42,6 +42,14 @@ Orrery &Orrery::with(const QList<Kit> &kits)
     return sharedSDK().startWithKits(kits);
 }
 
+bool Orrery::doNotTrack()
+{
+    const QString value = qEnvironmentVariable("DO_NOT_TRACK").trimmed().toLower();
+    static const QStringList allowing{QString(), QStringLiteral("0"), QStringLiteral("false"),
+                                      QStringLiteral("no"), QStringLiteral("off")};
+    return !allowing.contains(value);
+}
+
 void Orrery::load()
 {
     static std::once_flag once;
@@ -121,7 +129,8 @@ Orrery &Orrery::startWithKits(const QList<Kit> &kits)
 
 void Orrery::runStartUp(const QList<Kit> &kits)
 {
-    if (APIKey().isNull())
+    // As without a key: no kit starts and no settings are fetched.
+    if (doNotTrack() || APIKey().isNull())
         return;
     KitClassList classes = convertToKitClassesIfNeeded(kits);
     validateORRKitConformance(classes);

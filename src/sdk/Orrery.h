@@ -63,6 +63,10 @@ public:
     // Starts the SDK with kits the first time; later calls only log.
     // Raises ORRException when the application is misconfigured.
     static Orrery &with(const QList<Kit> &kits);
+    // Whether the user's environment asks programs not to track them: the
+    // variable DO_NOT_TRACK set to 1 (or to any other value but 0, false,
+    // no or off). Then with() starts nothing and fetches nothing.
+    static bool doNotTrack();
     // Lets an Emberline host start the SDK when it is ready to: observes
     // its notification once. Runs when the program loads.
     static void load();

@@ -86,7 +86,10 @@ QIcon applicationIcon(const Bundle &bundle)
 
 void AppDelegate::initialize()
 {
-    UserDefaults::standardUserDefaults()->registerDefaults({{ShouldRunFirstKey, true}});
+    const std::shared_ptr<UserDefaults> defaults = UserDefaults::standardUserDefaults();
+    defaults->registerDefaultsFromFile(
+        Bundle::mainBundle().pathForResource(QStringLiteral("Defaults"), QStringLiteral("plist")));
+    defaults->registerDefaults({{ShouldRunFirstKey, true}});
 }
 
 AppDelegate::AppDelegate(QObject *parent)
@@ -107,6 +110,10 @@ AppDelegate::AppDelegate(const Bundle &bundle, QObject *parent)
     , m_alerts(std::make_shared<MessageBoxAlertRunner>())
     , m_exportPrompts(std::make_shared<DialogExportPrompts>())
     , m_analyticsStarter(&AppDelegate::startAnalyticsKit)
+    , m_usageReporting({[this] {
+        if (m_analyticsStarter)
+            m_analyticsStarter();
+    }})
 {
     initialize();
     awakeFromNib();
@@ -142,6 +149,12 @@ void AppDelegate::awakeFromNib()
         defaults->setBool(!checked, ShouldRunFirstKey);
         defaults->synchronize();
     });
+    // The same choice in two places: the tour and the Help menu.
+    connect(m_ui->usageStatisticsBox, &QAbstractButton::toggled, this,
+            &AppDelegate::setSendsUsageStatistics);
+    connect(m_ui->actionSendUsageStatistics, &QAction::toggled, this,
+            &AppDelegate::setSendsUsageStatistics);
+    showUsageStatisticsChoice();
 
     // Each sample is offered by its title; the menu underlines its first
     // letter.
@@ -304,8 +317,7 @@ void AppDelegate::applicationDidFinishLaunching(const QStringList &drawings)
 
     m_ui->textVersion->setReadOnly(true);
 
-    if (m_analyticsStarter)
-        m_analyticsStarter();
+    m_usageReporting.launch();
 
     openDrawings(drawings);
 }
@@ -449,6 +461,7 @@ void AppDelegate::presentTourWindow()
         m_ui->dontButton->setChecked(
             !UserDefaults::standardUserDefaults()->boolForKey(ShouldRunFirstKey));
     }
+    showUsageStatisticsChoice();
     HUDWindow *tour = m_ui->tourWindow;
     centerWindow(tour);
     tour->show();
@@ -605,6 +618,32 @@ void AppDelegate::goLayrook(QObject *)
 void AppDelegate::goTallowmere(QObject *)
 {
     openLink(QStringLiteral("goTallowmere"));
+}
+
+void AppDelegate::setSendsUsageStatistics(bool send)
+{
+    m_usageReporting.setUserChoice(send);
+    showUsageStatisticsChoice();
+}
+
+void AppDelegate::showUsageStatisticsChoice()
+{
+    // With DO_NOT_TRACK set, statistics are off whatever the user chose
+    // here, and the controls say so.
+    const bool overridden = TLYUsageReporting::overriddenByEnvironment();
+    const bool sends = TLYUsageReporting::isAllowed();
+    const QString why =
+        overridden ? tr("Off because the environment variable DO_NOT_TRACK is set.") : QString();
+    QAbstractButton *box = m_ui->usageStatisticsBox;
+    QAction *action = m_ui->actionSendUsageStatistics;
+    const QSignalBlocker quietBox(box);
+    const QSignalBlocker quietAction(action);
+    box->setChecked(sends);
+    box->setEnabled(!overridden);
+    box->setToolTip(why);
+    action->setChecked(sends);
+    action->setEnabled(!overridden);
+    action->setToolTip(why);
 }
 
 void AppDelegate::showView(QWidget *view)

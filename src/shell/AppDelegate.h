@@ -2,6 +2,7 @@
 
 #include "InformationPanel.h"
 #include "RecentDrawings.h"
+#include "analytics/TLYUsageReporting.h"
 #include "viewer/QuillmoorApplication.h"
 
 #include <QPointer>
@@ -58,10 +59,13 @@ public:
     // Export and Print ask through this (dialogs by default), in documents
     // opened from now on.
     void setExportPrompts(std::shared_ptr<ExportPrompts> prompts);
-    // The last launch step; starts the SDK core with the analytics kit
-    // unless replaced.
+    // Starts the SDK core with the analytics kit, unless replaced: as the
+    // last launch step, or later when the user allows it.
     void setAnalyticsStarter(std::function<void()> starter);
     static void startAnalyticsKit();
+    // The user's say over usage statistics, shown by the tour's check box
+    // and the Help menu's item.
+    TLYUsageReporting &usageReporting() { return m_usageReporting; }
 
     Ui::MainMenu *ui() const { return m_ui.get(); }
     QMainWindow *window() const { return m_window.get(); }
@@ -124,6 +128,8 @@ public slots:
     void goEbonmere(QObject *sender = nullptr);
     void goLayrook(QObject *sender = nullptr);
     void goTallowmere(QObject *sender = nullptr);
+    // Stores and applies the user's choice.
+    void setSendsUsageStatistics(bool send);
     void showView(QWidget *view);
     void showblackView(QWidget *view);
     void showblackNoCornerView(QWidget *view);
@@ -147,6 +153,7 @@ private:
     void presentTourWindow();
     void loadSample(const QString &name);
     void openLink(const QString &action);
+    void showUsageStatisticsChoice();
     void openInteractively();
     QMenu *makeRecentMenu(QWidget *parent);
     void fillRecentMenu(QMenu *menu);
@@ -167,6 +174,7 @@ private:
     std::shared_ptr<AlertRunner> m_alerts;
     std::shared_ptr<ExportPrompts> m_exportPrompts;
     std::function<void()> m_analyticsStarter;
+    TLYUsageReporting m_usageReporting;
     std::unique_ptr<DrawingDropHandler> m_dropHandler;
     RecentDrawings m_recentDrawings;
     QMenu *m_recentMenu = nullptr;

@@ -195,6 +195,19 @@ bool TWLUserDefaults::synchronize()
     return true;
 }
 
+void TWLUserDefaults::removePersistentStore()
+{
+    std::lock_guard io(m_ioMutex);
+    {
+        std::lock_guard lock(m_accessMutex);
+        m_dataDictionary.clear();
+        m_persistedDataDictionary.clear();
+    }
+    QFile::remove(m_fileURL);
+    // The folder is the store's own; it goes once empty.
+    QDir().rmdir(m_directoryURL);
+}
+
 std::shared_ptr<UserDefaults> TWLUserDefaults::platformDefaults() const
 {
     return m_platformDefaults ? m_platformDefaults : UserDefaults::standardUserDefaults();

@@ -50,6 +50,9 @@ public:
     bool synchronize();
     // Whether the last synchronize() found changes to save.
     bool synchronizeWroteToDisk() const;
+    // Forgets every key and deletes the file (and its folder, when that is
+    // left empty): nothing of the store remains until a key is set again.
+    void removePersistentStore();
 
     // The stored value, or else one taken over from the application's user
     // defaults. There it is removed once the store has saved it.

@@ -38,6 +38,11 @@ QString TemporaryHome::cacheDirectory() const
     return m_home.filePath("cache");
 }
 
+QString TemporaryHome::dataDirectory() const
+{
+    return m_home.filePath("data");
+}
+
 QString TemporaryHome::analyticsRoot() const
 {
     return TLYEventLogFiles::rootDirectoryForBundleIdentifier(cacheDirectory(),

@@ -24,6 +24,7 @@ public:
 
     QString path() const { return m_home.path(); }
     QString cacheDirectory() const;
+    QString dataDirectory() const;
     // The analytics root folder under this home's cache folder.
     QString analyticsRoot() const;
     QString eventsDirectory() const;

@@ -201,6 +201,63 @@ TEST_F(UploadTest, PackageInFlightIsNotSentTwiceButARetryStartsAnew)
     EXPECT_EQ(m_log.count("[Tally] Retrying task with name " + name), 1);
 }
 
+namespace {
+
+// Holds every wait until the test lets it end.
+class HeldBackoffClock : public BackoffClock
+{
+public:
+    void runAfter(Duration, std::function<void()> block) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_held.push_back(std::move(block));
+    }
+    int held() const
+    {
+        std::lock_guard lock(m_mutex);
+        return int(m_held.size());
+    }
+    void release()
+    {
+        std::vector<std::function<void()>> blocks;
+        {
+            std::lock_guard lock(m_mutex);
+            blocks.swap(m_held);
+        }
+        for (const auto &block : blocks)
+            block();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::function<void()>> m_held;
+};
+
+} // namespace
+
+TEST_F(UploadTest, APackageWaitingForItsRetryIsNotSentASecondTime)
+{
+    ReferenceService service;
+    service.script(Endpoint::Events, {Answer::withStatus(503)});
+    const auto clock = std::make_shared<HeldBackoffClock>();
+    m_uploads =
+        TLYPackageUploads::create(QUrl::fromLocalFile(m_events.path()), m_queue, APIKey,
+                                  std::make_shared<TLYNetworkRetryHandler>(std::nullopt, clock));
+    m_uploads->setTallyURL(service.url("/spi/v2/events"));
+    const QUrl file = package("events");
+    send(file);
+    // The transfer failed and its retry waits: no transfer is in flight.
+    ASSERT_TRUE(waitUntil([&] { return clock->held() == 1; }));
+    send(file);
+    drain(*m_queue);
+    clock->release();
+    ASSERT_TRUE(waitUntilGone(file));
+    EXPECT_EQ(service.requests().size(), 2);
+    EXPECT_EQ(m_log.count("[Tally:TLYUploader] A task currently exists for '" + nameOf(file) +
+                          "', skipping"),
+              1);
+}
+
 TEST_F(UploadTest, MissingPackageEndsAtOnceWithTheUnreadableFileError)
 {
     ReferenceService service;

@@ -142,13 +142,16 @@ TEST_F(TallyTest, CustomEventKeepsNameAndRawAttributes)
               (QVariantMap{{"via", "mail"}}));
 }
 
-TEST_F(TallyTest, NamelessCustomEventIsDroppedWithALine)
+TEST_F(TallyTest, ACustomEventWithoutANameIsDroppedWithALineAnEmptyNameIsKept)
 {
     LogCapture capture;
     Tally::logCustomEventWithName(QString());
-    Tally::logCustomEventWithName("");
     EXPECT_TRUE(controller->events.empty());
-    EXPECT_EQ(capture.count("[Tally] Custom events need a name. Ignoring event."), 2);
+    EXPECT_EQ(capture.count("[Tally] Custom events need a name. Ignoring event."), 1);
+
+    Tally::logCustomEventWithName("");
+    ASSERT_EQ(controller->events.size(), 1u);
+    EXPECT_EQ(controller->events[0]->dictionaryRepresentation().value("custom_type"), "");
 }
 
 TEST_F(TallyTest, PreviousSessionCrashGoesToTheCrashEntry)

@@ -46,8 +46,9 @@ TEST(TallyUploadTest, KitStartedByTheSDKUploadsItsPackagesToTheEventsEndpointOfI
     child.start(QCoreApplication::applicationFilePath(), {});
     ASSERT_TRUE(child.waitForStarted());
 
-    // The settings first, then the package of the first full log file.
-    ASSERT_TRUE(service.waitForRequests(Endpoint::Events, 1, std::chrono::seconds(120)));
+    // The settings first, then the install's package and that of the
+    // first full log file.
+    ASSERT_TRUE(service.waitForRequests(Endpoint::Events, 2, std::chrono::seconds(120)));
     child.closeWriteChannel();
     ASSERT_TRUE(child.waitForFinished(120000));
     EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
@@ -58,15 +59,30 @@ TEST(TallyUploadTest, KitStartedByTheSDKUploadsItsPackagesToTheEventsEndpointOfI
     EXPECT_EQ(requests.first().endpoint, Endpoint::Settings);
     EXPECT_EQ(requests.first().header("X-Tarnwell-API-Key"),
               "5f0b8e2c41d7a96e3b1c08f4d2a7e95c6b3f1d80");
-    const ReferenceService::Request upload = service.requests(Endpoint::Events).first();
-    EXPECT_EQ(upload.header("X-TARNWELL-API-KEY"), "5f0b8e2c41d7a96e3b1c08f4d2a7e95c6b3f1d80");
-    const QByteArray contentType = upload.header("Content-Type");
-    const auto body =
-        parseMultipart(upload.body, contentType.mid(contentType.indexOf("boundary=") + 9));
-    ASSERT_TRUE(body && body->parts.size() == 1);
-    const QList<LogLine> lines = parseLogLines(gunzip(body->parts.first().content).value_or(""));
-    ASSERT_GE(lines.size(), 2);
-    EXPECT_EQ(lines[0].name, "metadata");
-    EXPECT_EQ(lines[1].name, "custom");
-    EXPECT_TRUE(lines[1].payload.contains("\"tick\""));
+    // The install's package, holding that event alone, and one with the
+    // recorded events. The waiting packages go out side by side, so they
+    // may arrive in either order.
+    QList<QStringList> packages;
+    for (const ReferenceService::Request &upload : service.requests(Endpoint::Events)) {
+        EXPECT_EQ(upload.header("X-TARNWELL-API-KEY"), "5f0b8e2c41d7a96e3b1c08f4d2a7e95c6b3f1d80");
+        const QByteArray contentType = upload.header("Content-Type");
+        const auto body =
+            parseMultipart(upload.body, contentType.mid(contentType.indexOf("boundary=") + 9));
+        ASSERT_TRUE(body && body->parts.size() == 1);
+        const QList<LogLine> lines =
+            parseLogLines(gunzip(body->parts.first().content).value_or(""));
+        ASSERT_GE(lines.size(), 2);
+        EXPECT_EQ(lines[0].name, "metadata");
+        QStringList names;
+        for (const LogLine &line : lines.mid(1))
+            names.append(line.payload.contains("\"tick\"") ? "tick" : line.name);
+        packages.append(names);
+    }
+    EXPECT_TRUE(packages.contains(QStringList{"app_installed"}));
+    QStringList names;
+    for (const QStringList &package : packages)
+        names += package;
+    EXPECT_EQ(names.count("app_installed"), 1);
+    EXPECT_TRUE(names.contains("app_launched"));
+    EXPECT_TRUE(names.contains("tick"));
 }

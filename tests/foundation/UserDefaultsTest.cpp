@@ -67,8 +67,9 @@ TEST(UserDefaultsTest, RegistersTheShippedDefaultsAndRefusesOtherLists)
     ASSERT_TRUE(PropertyList::writeFile(array, QVariantList{1, 2}));
     EXPECT_FALSE(defaults.registerDefaultsFromFile(array));
     EXPECT_FALSE(defaults.registerDefaultsFromFile(dir.filePath("missing.plist")));
-    EXPECT_EQ(defaults.registeredDefaults(),
-              QVariantMap({{"TotalFile", 0}, {"shouldRunFirst", true}}));
+    EXPECT_EQ(
+        defaults.registeredDefaults(),
+        QVariantMap({{"TotalFile", 0}, {"shouldRunFirst", true}, {"sendUsageStatistics", false}}));
 }
 
 TEST(UserDefaultsTest, ReadsTextFromTheFileAsNumbersAndBooleans)

@@ -198,6 +198,28 @@ TEST_F(OrreryTest, StartsKitsOnceAndLogsLaterCalls)
     EXPECT_EQ(orrery.kitClasses(), (Orrery::KitClassList{a, b}));
 }
 
+TEST_F(OrreryTest, DoNotTrackStartsNoKitAndFetchesNoSettings)
+{
+    writeInfo(GoodInfo);
+    const auto a = kit("Alpha");
+    for (const QByteArray value : {"1", "true", "yes"}) {
+        ScopedEnvironmentVariable doNotTrack("DO_NOT_TRACK", value);
+        EXPECT_TRUE(Orrery::doNotTrack());
+        Orrery &orrery = launch();
+        orrery.startWithKits({a});
+        EXPECT_TRUE(m_started->isEmpty());
+        EXPECT_FALSE(orrery.kitClasses());
+        // The settings flow never began.
+        EXPECT_TRUE(orrery.settingsAndOnboardingManager()->APIKey().isNull());
+    }
+    for (const QByteArray value : {"", "0", "false", "Off"}) {
+        ScopedEnvironmentVariable doNotTrack("DO_NOT_TRACK", value);
+        EXPECT_FALSE(Orrery::doNotTrack()) << value.toStdString();
+    }
+    launch().startWithKits({a});
+    EXPECT_EQ(*m_started, QStringList{"Alpha"});
+}
+
 TEST_F(OrreryTest, InstallationIdentifierIsMadeOnceAndSurvivesRestart)
 {
     writeInfo(GoodInfo);

@@ -1,5 +1,7 @@
 #include "ShellTestSupport.h"
 
+#include "analytics/TLYUsageReporting.h"
+#include "analytics/Tally.h"
 #include "controls/HUDButtonCell.h"
 #include "controls/HUDWindow.h"
 #include "foundation/Bundle.h"
@@ -72,6 +74,13 @@ protected:
         return delegate;
     }
 
+    // The user has said yes to usage statistics.
+    static void allowUsageStatistics()
+    {
+        UserDefaults::standardUserDefaults()->setBool(true,
+                                                      TLYUsageReporting::SendUsageStatisticsKey);
+    }
+
     static QPoint screenCentre(QWidget *window)
     {
         return window->screen()->availableGeometry().center();
@@ -89,13 +98,26 @@ bool near(QPoint a, QPoint b)
 
 } // namespace
 
+TEST_F(AppDelegateTest, FirstLaunchShowsTheTourWithUsageStatisticsOff)
+{
+    auto delegate = makeDelegate();
+    delegate->applicationDidFinishLaunching({});
+    EXPECT_TRUE(delegate->tourWindow()->isVisible());
+    EXPECT_TRUE(delegate->ui()->usageStatisticsBox->isVisible());
+    EXPECT_FALSE(delegate->ui()->usageStatisticsBox->isChecked());
+    EXPECT_FALSE(delegate->ui()->actionSendUsageStatistics->isChecked());
+    EXPECT_EQ(launch.starts, 0);
+}
+
 TEST_F(AppDelegateTest, FirstLaunchShowsTheTourAndStartsAnalyticsLast)
 {
+    allowUsageStatistics();
     auto delegate = makeDelegate();
     delegate->applicationDidFinishLaunching({});
 
     EXPECT_TRUE(delegate->tourWindow()->isVisible());
     EXPECT_FALSE(delegate->dontButton()->isChecked());
+    EXPECT_TRUE(delegate->ui()->usageStatisticsBox->isChecked());
     EXPECT_TRUE(near(delegate->tourWindow()->frameGeometry().center(),
                      screenCentre(delegate->tourWindow())));
     EXPECT_TRUE(delegate->window()->isVisible());
@@ -399,6 +421,7 @@ TEST_F(AppDelegateTest, ChoosingASampleAgainMidConversionLeavesNoImageFiles)
 
 TEST_F(AppDelegateTest, DrawingsOpenFromTheCommandLineAndWhenDropped)
 {
+    allowUsageStatistics();
     auto delegate = makeDelegate();
     const QString drawing = corpusDrawing(QStringLiteral("x7_dblab_test.cdr"));
     delegate->applicationDidFinishLaunching({drawing});
@@ -497,6 +520,55 @@ TEST_F(AppDelegateTest, DocumentWindowsCarryTheApplicationCommands)
     EXPECT_TRUE(reachable.contains(delegate->ui()->actionGoFAQ));
     EXPECT_TRUE(reachable.contains(delegate->ui()->menuOpenSample->menuAction()));
     EXPECT_TRUE(document->windowForSheet()->acceptDrops());
+}
+
+TEST_F(AppDelegateTest, TheTourBoxAndTheHelpMenuItemAreOneChoice)
+{
+    auto delegate = makeDelegate();
+    delegate->applicationDidFinishLaunching({});
+    HUDButtonCell *box = delegate->ui()->usageStatisticsBox;
+    QAction *item = delegate->ui()->actionSendUsageStatistics;
+    ASSERT_TRUE(delegate->tourWindow()->isVisible());
+
+    // Yes in the tour: the kit starts at once, and the menu agrees.
+    QTest::mouseClick(box, Qt::LeftButton);
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_EQ(launch.starts, 1);
+    EXPECT_TRUE(delegate->usageReporting().isRunning());
+
+    // No from the menu: the kit stops, and the box agrees.
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(delegate->usageReporting().isRunning());
+    UserDefaults::resetStandardUserDefaults();
+    EXPECT_FALSE(UserDefaults::standardUserDefaults()->boolForKey(
+        TLYUsageReporting::SendUsageStatisticsKey));
+    // The kit's stop let go of the controller; the test's comes back.
+    Tally::sharedInstance().setTallyController(
+        std::make_shared<RecordingTallyController>(recording.journal));
+}
+
+TEST_F(AppDelegateTest, DoNotTrackTurnsTheChoiceOffAndSaysWhy)
+{
+    allowUsageStatistics();
+    qputenv("DO_NOT_TRACK", "1");
+    auto delegate = makeDelegate();
+    delegate->applicationDidFinishLaunching({});
+    qunsetenv("DO_NOT_TRACK");
+    EXPECT_EQ(launch.starts, 0);
+    for (const auto &[checked, enabled, tip] :
+         {std::tuple{delegate->ui()->usageStatisticsBox->isChecked(),
+                     delegate->ui()->usageStatisticsBox->isEnabled(),
+                     delegate->ui()->usageStatisticsBox->toolTip()},
+          std::tuple{delegate->ui()->actionSendUsageStatistics->isChecked(),
+                     delegate->ui()->actionSendUsageStatistics->isEnabled(),
+                     delegate->ui()->actionSendUsageStatistics->toolTip()}}) {
+        EXPECT_FALSE(checked);
+        EXPECT_FALSE(enabled);
+        EXPECT_TRUE(tip.contains(QStringLiteral("DO_NOT_TRACK")));
+    }
 }
 
 TEST_F(AppDelegateTest, AnalyticsStartRegistersAndStartsTheTallyKit)

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -136,6 +137,26 @@ TEST_F(TWLUserDefaultsTest, TypedReadsAndRemoval)
     EXPECT_FALSE(store->objectForKey("number").isValid());
     store->removeAllObjects();
     EXPECT_TRUE(store->dictionaryRepresentation().isEmpty());
+}
+
+TEST_F(TWLUserDefaultsTest, RemovedStoreLeavesNothingBehindUntilAKeyIsSetAgain)
+{
+    auto store = openStore();
+    store->setString("4A1B-UUID", "com.tarnwell.iuuid");
+    ASSERT_TRUE(store->synchronize());
+    ASSERT_TRUE(QFile::exists(storeFile()));
+
+    store->removePersistentStore();
+    EXPECT_FALSE(QFileInfo::exists(storeDirectory()));
+    EXPECT_FALSE(store->objectForKey("com.tarnwell.iuuid").isValid());
+    store->synchronize();
+    EXPECT_FALSE(store->synchronizeWroteToDisk());
+    EXPECT_FALSE(QFileInfo::exists(storeDirectory()));
+    EXPECT_FALSE(openStore()->objectForKey("com.tarnwell.iuuid").isValid());
+
+    store->setString("5B2C-UUID", "com.tarnwell.iuuid");
+    ASSERT_TRUE(store->synchronize());
+    EXPECT_EQ(savedContents(), (QVariantMap{{"com.tarnwell.iuuid", "5B2C-UUID"}}));
 }
 
 TEST_F(TWLUserDefaultsTest, DirectoryInPlaceOfTheFileIsRemoved)

@@ -1,6 +1,7 @@
 #include "ReferenceService.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -145,11 +146,27 @@ TEST(ReferenceServiceTest, ProgramPrintsItsAddressFirstAndFollowsItsOptions)
                            "0004-create.http", "0005-create.http", "0006-settings.http"}));
 }
 
+TEST(ReferenceServiceTest, ProgramChangesSingleSettingsOverItsOwn)
+{
+    RunningService running({"--set", "features.collect_analytics=false", "--set",
+                            "analytics.sampling_rate=3", "--set", "analytics.note=plain text",
+                            "--set", "extra.deeper.list=[1,2]"});
+    const QJsonObject settings =
+        QJsonDocument::fromJson(bodyOf(exchange(running.base, "GET", SettingsTarget))).object();
+    EXPECT_EQ(settings["features"]["collect_analytics"], false);
+    EXPECT_EQ(settings["analytics"]["sampling_rate"], 3);
+    EXPECT_EQ(settings["analytics"]["note"], "plain text");
+    EXPECT_EQ(settings["analytics"]["url"].toString(), running.base.toString() + "/spi/v2/events");
+    EXPECT_EQ(settings["extra"]["deeper"]["list"], QJsonArray({1, 2}));
+    EXPECT_EQ(settings["app"]["status"], "activated");
+}
+
 TEST(ReferenceServiceTest, ProgramRefusesWhatItCannotRead)
 {
     for (const QStringList &arguments :
          {QStringList{"--script", "events=abc"}, QStringList{"--script", "nowhere=200"},
-          QStringList{"--answer", "events=200,503"}, QStringList{"/no/such/settings.json"}}) {
+          QStringList{"--answer", "events=200,503"}, QStringList{"/no/such/settings.json"},
+          QStringList{"--set", "analytics..url=x"}, QStringList{"--set", "no value"}}) {
         QProcess process;
         process.start(QStringLiteral(QUILLMOOR_REFERENCE_SERVICE), arguments);
         ASSERT_TRUE(process.waitForFinished(30000));

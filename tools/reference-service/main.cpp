@@ -1,5 +1,6 @@
 // quillmoor-reference-service [--record DIR] [--script ENDPOINT=ANSWERS]...
-//                             [--answer ENDPOINT=ANSWER]... [SETTINGS.json]
+//                             [--answer ENDPOINT=ANSWER]... [--set KEY.PATH=VALUE]...
+//                             [SETTINGS.json]
 //
 // Runs the stand-in analytics and settings service on a free loopback port
 // for trying the SDK by hand. The first line of its output is its base
@@ -12,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTimer>
 
@@ -64,6 +66,32 @@ std::optional<std::pair<Endpoint, QList<Answer>>> parseScript(const QString &tex
     return std::pair{*endpoint, answers};
 }
 
+// "features.collect_analytics=false" into the settings: the value is read
+// as JSON (true, 3, "text", {...}) and, when it is none, taken as text.
+bool setSetting(QJsonObject &settings, const QString &assignment)
+{
+    const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+    const QStringList path = assignment.left(equals).split(QLatin1Char('.'));
+    if (equals < 0 || path.contains(QString()))
+        return false;
+    const QString text = assignment.mid(equals + 1);
+    const QJsonDocument parsed = QJsonDocument::fromJson('[' + text.toUtf8() + ']');
+    const QJsonValue value =
+        parsed.isArray() && parsed.array().size() == 1 ? parsed.array().first() : QJsonValue(text);
+    // Each level is rebuilt on the way back up, since QJsonObject holds
+    // copies.
+    const auto assign = [&](auto &self, QJsonObject object, qsizetype level) -> QJsonObject {
+        const QString &key = path[level];
+        if (level == path.size() - 1)
+            object.insert(key, value);
+        else
+            object.insert(key, self(self, object.value(key).toObject(), level + 1));
+        return object;
+    };
+    settings = assign(assign, settings, 0);
+    return true;
+}
+
 [[noreturn]] void fail(const QCommandLineParser &parser, const QString &message)
 {
     std::fprintf(stderr, "%s\n\n%s", qPrintable(message), qPrintable(parser.helpText()));
@@ -96,7 +124,13 @@ int main(int argc, char *argv[])
         QStringLiteral("Answer every other request of ENDPOINT so, e.g. events=503. "
                        "The default is success."),
         QStringLiteral("ENDPOINT=ANSWER"));
-    parser.addOptions({record, script, standing});
+    const QCommandLineOption set(
+        QStringLiteral("set"),
+        QStringLiteral("Change one value of the settings served, e.g. "
+                       "features.collect_analytics=false or analytics.sampling_rate=3. "
+                       "May be repeated."),
+        QStringLiteral("KEY.PATH=VALUE"));
+    parser.addOptions({record, script, standing, set});
     parser.addPositionalArgument(QStringLiteral("SETTINGS.json"),
                                  QStringLiteral("Settings to serve instead of the built-in ones."),
                                  QStringLiteral("[SETTINGS.json]"));
@@ -114,8 +148,12 @@ int main(int argc, char *argv[])
         if (!document.isObject())
             fail(parser, QStringLiteral("%1 does not hold a JSON object.").arg(files.first()));
         settings = document.object();
-        service.setSettings(settings);
     }
+    for (const QString &assignment : parser.values(set)) {
+        if (!setSetting(settings, assignment))
+            fail(parser, QStringLiteral("Cannot read the setting \"%1\".").arg(assignment));
+    }
+    service.setSettings(settings);
     for (const QString &text : parser.values(standing)) {
         const auto parsed = parseScript(text, settings);
         if (!parsed || parsed->second.size() != 1)
