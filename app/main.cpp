@@ -1,4 +1,5 @@
 #include "conversion/ConversionQueue.h"
+#include "conversion/ParserProcess.h"
 #include "shell/AppDelegate.h"
 #include "shell/InstanceChannel.h"
 #include "support/NetworkThread.h"
@@ -12,6 +13,8 @@ int main(int argc, char *argv[])
     if (AppDelegate::answerWithoutDisplay(argc, argv))
         return 0;
     AppDelegate::prepareProcess();
+    // Drawings open one after another: each finds its parser started.
+    ParserProcess::keepSpare();
     int status = 0;
     {
         QApplication application(argc, argv);

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "DrawingConverter.h"
+#include "ParserConverter.h"
 
 // Converts one CorelDRAW drawing into the XHTML page document. Refuses
 // every other file, CMX exchange files included (CMX2SVG reads those).
-class CDR2SVG : public DrawingConverter
+class CDR2SVG : public ParserConverter
 {
 public:
     static constexpr int UnsupportedFileError = 10;
@@ -12,13 +12,5 @@ public:
     static const QString NewerVersionMessage;
     static const QString CannotOpenMessage;
 
-    explicit CDR2SVG(QString filePath);
-
-    const QString &filePath() const override { return m_filePath; }
-    bool convertToSVG(Error *error) override;
-    const QByteArray &svgData() const override { return m_svgData; }
-
-private:
-    QString m_filePath;
-    QByteArray m_svgData;
+    explicit CDR2SVG(QString filePath, ParserLimits limits = {});
 };

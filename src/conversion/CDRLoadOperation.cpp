@@ -19,6 +19,13 @@ void CDRLoadOperation::setTemporaryFiles(std::shared_ptr<TemporaryFiles> files)
         m_temporaryFiles = std::move(files);
 }
 
+void CDRLoadOperation::cancel()
+{
+    Operation::cancel();
+    if (m_convertor)
+        m_convertor->cancel();
+}
+
 void CDRLoadOperation::main()
 {
     notifyDocument(

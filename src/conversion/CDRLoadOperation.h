@@ -28,7 +28,7 @@ public:
 // outcome to the document. The document is a QObject implementing
 // CDRLoadOperationDelegate; once it is destroyed, or has cancelled the
 // operation, it is told nothing more. A cancelled operation that has not
-// started never runs; one that runs cannot be interrupted.
+// started never runs; one that runs ends at once (its parser is killed).
 //
 // Every image file the conversion writes goes into the operation's list of
 // temporary files, which the document shares: the list outlives the document,
@@ -47,6 +47,8 @@ public:
     }
     const std::shared_ptr<TemporaryFiles> &temporaryFiles() const { return m_temporaryFiles; }
     void setTemporaryFiles(std::shared_ptr<TemporaryFiles> files);
+
+    void cancel() override;
 
 protected:
     void main() override;

@@ -777,7 +777,7 @@ void CDRSVGGenerator::startTextObject(const WPXPropertyList &propList,
 {
     if (m_text)
         endTextObject();
-    m_text.emplace();
+    m_text.emplace(TextObject{});
     m_text->frame = propList;
 }
 

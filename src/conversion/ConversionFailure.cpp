@@ -134,8 +134,31 @@ QString ConversionFailure::reason(const QString &filePath, Stage stage)
 {
     const QFileInfo info(filePath);
     const QString name = info.fileName().isEmpty() ? filePath : info.fileName();
-    if (stage == Stage::NoPages)
+    switch (stage) {
+    case Stage::NoPages:
         return tr("The drawing in “%1” has no page that could be shown.").arg(name);
+    case Stage::ParserCrashed:
+        return tr("libcdr crashed while reading “%1”: the file is damaged, or libcdr cannot read "
+                  "it.")
+            .arg(name);
+    case Stage::ParserTimedOut:
+        return tr("libcdr took too long to read “%1” and was stopped: the file is damaged, or too "
+                  "complex.")
+            .arg(name);
+    case Stage::ParserOutOfMemory:
+        return tr("libcdr needed more memory than it may use to read “%1”: the file is damaged, "
+                  "or too large.")
+            .arg(name);
+    case Stage::ParserUnavailable:
+        return tr("“%1” could not be read: the program that reads drawings (quillmoor-parser) "
+                  "could not be started.")
+            .arg(name);
+    case Stage::Cancelled:
+        return tr("Reading “%1” was cancelled.").arg(name);
+    case Stage::Rejected:
+    case Stage::ParseFailed:
+        break;
+    }
     if (!info.exists())
         return tr("“%1” does not exist.").arg(name);
     if (info.isDir())

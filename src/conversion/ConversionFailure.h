@@ -23,10 +23,18 @@ public:
         ParseFailed,
         // The parse succeeded but gave no page.
         NoPages,
+        // The parser process that ran libcdr crashed, ran past its time
+        // limit or out of memory, or could not be started; the conversion
+        // was cancelled.
+        ParserCrashed,
+        ParserTimedOut,
+        ParserOutOfMemory,
+        ParserUnavailable,
+        Cancelled,
     };
 
     // Looks at the file again (only its first bytes, and a zip archive's
-    // list of members) to name the cause.
+    // list of members) to name the cause, unless the stage names it.
     static QString reason(const QString &filePath, Stage stage);
 
     // Fills a conversion error (when asked for one): the conversion's code and

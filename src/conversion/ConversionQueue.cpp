@@ -33,9 +33,12 @@ MainThreadGate &mainThreadGate()
 
 OperationQueue &conversionQueue()
 {
-    // One conversion at a time for the whole process: libcdr and the image
-    // store are used from a single thread, in the order drawings were opened.
-    static OperationQueue *const queue = new OperationQueue(QStringLiteral("conversion"), 1);
+    // Drawings start converting in the order they were opened. Each is
+    // parsed in a process of its own and the image store is shared safely,
+    // so two run side by side: a drawing that keeps its parser busy until
+    // the time limit holds up no other.
+    static OperationQueue *const queue =
+        new OperationQueue(QStringLiteral("conversion"), ConcurrentConversions);
     return *queue;
 }
 

@@ -4,9 +4,13 @@
 
 class OperationQueue;
 
-// The process-wide queue on which drawings are converted, one at a time, in
-// the order they were queued. It is never destroyed: a conversion cannot be
-// interrupted, and the process must be able to end while one still runs.
+// How many drawings convert at the same time.
+constexpr int ConcurrentConversions = 2;
+
+// The process-wide queue on which drawings are converted, at most
+// ConcurrentConversions at a time, started in the order they were queued.
+// It is never destroyed: the process must be able to end while a
+// conversion still winds down.
 OperationQueue &conversionQueue();
 
 // Runs work on the main thread for a conversion and waits for it, unless
@@ -16,8 +20,8 @@ bool runForConversionOnMainThread(const std::function<void()> &work);
 
 // Ends conversions for the rest of the process, on the main thread, at exit
 // and after the documents have gone: conversions that have not started
-// never will; the one that is running (it cannot be interrupted) calls the
-// main thread no more and writes no more image files, and every image file
+// never will; those that run have their parsers killed, call the main
+// thread no more and write no more image files, and every image file
 // written so far is removed.
 void stopConversions();
 

@@ -28,4 +28,7 @@ public:
     virtual bool convertToSVG(Error *error) = 0;
     // The finished document; null until a conversion succeeds.
     virtual const QByteArray &svgData() const = 0;
+    // From any thread: ends a conversion in progress at once, which then
+    // fails, and makes every later one fail.
+    virtual void cancel() = 0;
 };

@@ -5,16 +5,28 @@
 
 #include <libcdr/libcdr.h>
 
-bool generateSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages)
+using ParserProtocol::Format;
+
+bool isSupported(librevenge::RVNGInputStream &input, Format format)
 {
-    CDRSVGGenerator generator(pages);
-    RevengeDrawingAdapter adapter(generator);
-    return libcdr::CDRDocument::parse(&input, &adapter);
+    switch (format) {
+    case Format::CorelDraw:
+        return libcdr::CDRDocument::isSupported(&input);
+    case Format::CorelExchange:
+        return libcdr::CMXDocument::isSupported(&input);
+    }
+    return false;
 }
 
-bool generateCMXSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages)
+bool generateSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages, Format format)
 {
     CDRSVGGenerator generator(pages);
     RevengeDrawingAdapter adapter(generator);
-    return libcdr::CMXDocument::parse(&input, &adapter);
+    switch (format) {
+    case Format::CorelDraw:
+        return libcdr::CDRDocument::parse(&input, &adapter);
+    case Format::CorelExchange:
+        return libcdr::CMXDocument::parse(&input, &adapter);
+    }
+    return false;
 }

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "ParserProtocol.h"
+
 namespace librevenge {
 class RVNGInputStream;
 }
 class CDRStringVector;
 
-// Parses a drawing with libcdr into the system's own SVG generator, one
-// string per page. Returns libcdr's parse result.
-bool generateSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages);
+// Whether libcdr reads the stream as a drawing of the format.
+bool isSupported(librevenge::RVNGInputStream &input,
+                 ParserProtocol::Format format = ParserProtocol::Format::CorelDraw);
 
-// The same for a CMX exchange file, through libcdr's CMX reader.
-bool generateCMXSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages);
+// Parses a drawing with libcdr (its CMX reader for exchange files) into the
+// system's own SVG generator, one string per page. Returns libcdr's parse
+// result.
+bool generateSVG(librevenge::RVNGInputStream &input, CDRStringVector &pages,
+                 ParserProtocol::Format format = ParserProtocol::Format::CorelDraw);

@@ -21,6 +21,11 @@ std::string TMPManager::save(const unsigned char *bytes, std::size_t length)
     std::unique_lock lock(m_mutex);
     if (m_closed)
         return {};
+    if (m_sink) {
+        const ImageSink sink = m_sink;
+        lock.unlock();
+        return sink(bytes, length);
+    }
     // Qt falls back to the working directory when the temporary directory
     // is missing; images must never land there.
     const QString directory = QDir::tempPath();
@@ -48,6 +53,12 @@ std::string TMPManager::save(const unsigned char *bytes, std::size_t length)
     NotificationCenter::defaultCenter().post(DidSaveFileNotification, nullptr,
                                              {{FilePathKey, url}});
     return url.toEncoded().toStdString();
+}
+
+void TMPManager::redirect(ImageSink sink)
+{
+    std::lock_guard lock(m_mutex);
+    m_sink = std::move(sink);
 }
 
 QSet<QString> TMPManager::savedPaths() const

@@ -3,6 +3,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -28,6 +29,13 @@ public:
 
     QSet<QString> savedPaths() const;
 
+    // In the parser process images are not written there but handed to
+    // the application, which writes them here; from this call on, save()
+    // passes each image to the sink and returns what it returns (until a
+    // call with an empty sink).
+    using ImageSink = std::function<std::string(const unsigned char *bytes, std::size_t length)>;
+    void redirect(ImageSink sink);
+
     // For the end of the process: waits for a save in progress, removes
     // every file saved so far that is still there, and refuses every later
     // save, so that a conversion that outlives the application leaves
@@ -43,4 +51,5 @@ private:
     mutable std::mutex m_mutex;
     QSet<QString> m_paths;
     bool m_closed = false;
+    ImageSink m_sink;
 };

@@ -1,3 +1,4 @@
+#include "ParserTestSupport.h"
 #include "TestDrawings.h"
 
 #include "conversion/CDR2SVG.h"
@@ -290,13 +291,13 @@ void waitFor(const std::shared_ptr<CDRLoadOperation> &operation)
 
 } // namespace
 
-TEST(LoadOperationTest, DocumentsAreConvertedOneAfterTheOtherOnTheMainThread)
+TEST(LoadOperationTest, DocumentsConvertTwoAtATimeAndAreToldOnTheMainThread)
 {
     int argc = 1;
     char name[] = "test";
     char *argv[] = {name};
     QCoreApplication app(argc, argv);
-    EXPECT_EQ(conversionQueue().maxConcurrentOperationCount(), 1);
+    EXPECT_EQ(conversionQueue().maxConcurrentOperationCount(), 2);
 
     QStringList journal;
     RecordingDocument first("first", journal);
@@ -305,12 +306,23 @@ TEST(LoadOperationTest, DocumentsAreConvertedOneAfterTheOtherOnTheMainThread)
     auto a = loadOperation(&first, drawing("x6_dblab_fly_storage.cdr"));
     auto b = loadOperation(&second, drawing("cdr08_cryptosticky_Graphic2.cdr"));
     auto c = loadOperation(&broken, damagedFile("empty.cdr"));
-    conversionQueue().addOperation(a);
-    conversionQueue().addOperation(b);
-    conversionQueue().addOperation(c);
-    waitFor(c);
-    EXPECT_EQ(journal, (QStringList{"first start", "first finish", "second start", "second finish",
-                                    "broken start", "broken fail 10"}));
+    for (const auto &operation : {a, b, c})
+        conversionQueue().addOperation(operation);
+    for (const auto &operation : {a, b, c})
+        waitFor(operation);
+    // Each is told it starts, then its one outcome; never more than two
+    // run at once.
+    EXPECT_EQ(journal.size(), 6);
+    for (const QString outcome : {"first finish", "second finish", "broken fail 10"}) {
+        const QString document = outcome.section(' ', 0, 0);
+        EXPECT_LT(journal.indexOf(document + " start"), journal.indexOf(outcome))
+            << outcome.toStdString();
+    }
+    int running = 0;
+    for (const QString &entry : journal) {
+        running += entry.endsWith(" start") ? 1 : -1;
+        EXPECT_LE(running, 2);
+    }
     EXPECT_GT(first.documentBytes, 0);
 
     // A document that went away before its conversion is simply not told.
@@ -323,6 +335,38 @@ TEST(LoadOperationTest, DocumentsAreConvertedOneAfterTheOtherOnTheMainThread)
     conversionQueue().addOperation(orphan);
     waitFor(orphan);
     EXPECT_TRUE(journal.isEmpty());
+}
+
+TEST(LoadOperationTest, ASlowDrawingHoldsUpNoOtherAndEndsAtOnceWhenCancelled)
+{
+    int argc = 1;
+    char name[] = "test";
+    char *argv[] = {name};
+    QCoreApplication app(argc, argv);
+    TestParser parser("hang", "x6_dblab_fly_storage");
+
+    QStringList journal;
+    RecordingDocument slow("slow", journal);
+    RecordingDocument second("second", journal);
+    RecordingDocument third("third", journal);
+    auto a = loadOperation(&slow, drawing("x6_dblab_fly_storage.cdr"));
+    auto b = loadOperation(&second, drawing("cdr08_cryptosticky_Graphic2.cdr"));
+    auto c = loadOperation(&third, drawing("x7_dblab_test.cdr"));
+    for (const auto &operation : {a, b, c})
+        conversionQueue().addOperation(operation);
+    waitFor(b);
+    waitFor(c);
+    EXPECT_FALSE(a->isFinished());
+    EXPECT_EQ(parserProcesses().size(), 1);
+
+    // As when its document closes: its parser goes, and it tells nothing more.
+    a->cancel();
+    waitFor(a);
+    EXPECT_EQ(parserProcesses(), QList<pid_t>());
+    EXPECT_TRUE(journal.contains("slow start"));
+    EXPECT_TRUE(journal.contains("second finish"));
+    EXPECT_TRUE(journal.contains("third finish"));
+    EXPECT_EQ(journal.filter("slow").size(), 1);
 }
 
 TEST(LoadOperationTest, ImagesOfAnOperationWithoutDocumentAreRemoved)

@@ -1,3 +1,4 @@
+#include "ParserTestSupport.h"
 #include "ShellTestSupport.h"
 
 #include <QDir>
@@ -57,18 +58,15 @@ public:
         return files;
     }
 
-    // Whether the conversion thread is waiting in the opening of a named
-    // pipe that nobody writes to: a conversion that will not end by itself.
-    bool isConversionStuck() const
+    // The parser that waits in the opening of a named pipe that nobody
+    // writes to: a conversion that will not end by itself.
+    pid_t stuckParser() const
     {
-        const QString tasks = QStringLiteral("/proc/%1/task").arg(process.processId());
-        for (const QString &task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString dir = tasks + QLatin1Char('/') + task;
-            if (read(dir + QStringLiteral("/comm")) == "conversion" &&
-                read(dir + QStringLiteral("/wchan")) == "wait_for_partner")
-                return true;
+        for (pid_t parser : parserProcesses(pid_t(process.processId()))) {
+            if (read(QStringLiteral("/proc/%1/wchan").arg(parser)) == "wait_for_partner")
+                return parser;
         }
-        return false;
+        return 0;
     }
 
     // Reads what the process wrote so far; true once it holds the text.
@@ -111,8 +109,9 @@ TEST(Quit, DuringAConversionIsPromptAndLeavesNoImageFiles)
     app.process.start(QStringLiteral(QUILLMOOR_EXECUTABLE),
                       {corpusDrawing(QStringLiteral("v23_2021_corolDrow_zakaz.cdr")), stuck});
     ASSERT_TRUE(app.process.waitForStarted());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return app.isConversionStuck(); }, 120000));
-    EXPECT_GT(app.temporaryFiles().size(), 1);
+    pid_t parser = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (parser = app.stuckParser()) != 0; }, 120000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return app.temporaryFiles().size() > 1; }, 120000));
 
     // Asked to end as the system asks at logout; it quits as through Quit.
     QElapsedTimer quitting;
@@ -124,6 +123,11 @@ TEST(Quit, DuringAConversionIsPromptAndLeavesNoImageFiles)
     EXPECT_EQ(app.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.process.exitCode(), 0);
     EXPECT_EQ(app.temporaryFiles(), QStringList());
+    // Its parsers went with it.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(parser));
+        return !stat.open(QIODevice::ReadOnly) || stat.readAll().contains(") Z ");
+    }));
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoDisplay)

@@ -14,6 +14,7 @@ set(expected
     bin/quillmoor
     bin/quillmoor-convert
     bin/quillmoor-thumbnailer
+    libexec/quillmoor/quillmoor-parser
     share/quillmoor/Info.plist
     share/quillmoor/Defaults.plist
     share/quillmoor/Share.html
@@ -44,6 +45,16 @@ execute_process(COMMAND "${CMAKE_COMMAND}" -E env QT_QPA_PLATFORM=offscreen QTWE
                 TIMEOUT 120)
 if(NOT result EQUAL 0 OR NOT output MATCHES "CorelDRAW")
     message(FATAL_ERROR "the installed program does not run (${result}):\n${output}${errors}")
+endif()
+
+# The installed converter finds the installed parser, which finds the
+# private libcdr.
+execute_process(COMMAND "${CMAKE_COMMAND}" -E env --unset=QUILLMOOR_PARSER
+                        "${PREFIX}/bin/quillmoor-convert" "${CORPUS_DIR}/files/x7_dblab_test.cdr"
+                RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors
+                TIMEOUT 120)
+if(NOT result EQUAL 0 OR NOT output MATCHES "</svg:svg>")
+    message(FATAL_ERROR "the installed converter does not convert (${result}):\n${errors}")
 endif()
 
 set(desktop "${PREFIX}/share/applications/quillmoor.desktop")

@@ -1,6 +1,6 @@
 # Builds the Debian package from the build folder into OUTPUT and checks
-# what it holds: the programs, the private libcdr they run with, the desktop
-# files, and the packages it needs at run time.
+# what it holds: the programs, the parser process and the private libcdr it
+# runs with, the desktop files, and the packages it needs at run time.
 # Usage: cmake -DBUILD_DIR=... -DOUTPUT=... -P PackageTest.cmake
 
 file(REMOVE_RECURSE "${OUTPUT}")
@@ -22,6 +22,7 @@ execute_process(COMMAND "${dpkg_deb}" --contents ${packages}
 foreach(path
         ./usr/bin/quillmoor ./usr/bin/quillmoor-convert ./usr/bin/quillmoor-thumbnailer
         ./usr/lib/quillmoor/libcdr-0.1.so.1
+        ./usr/libexec/quillmoor/quillmoor-parser
         ./usr/share/applications/quillmoor.desktop
         ./usr/share/metainfo/com.ferrowby.Quillmoor.metainfo.xml
         ./usr/share/thumbnailers/quillmoor.thumbnailer

@@ -10,11 +10,15 @@
 #include <QFile>
 #include <QMainWindow>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -186,12 +190,20 @@ TEST_F(RecentDrawingsTest, TheFileMenuOpensRecentDrawingsAndSamplesStayOut)
         const QString drawing = corpusDrawing("x7_dblab_test.cdr");
         delegate.openDrawings({drawing});
         delegate.load1029();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.recentDrawings().drawings().isEmpty(); },
-                                    120000));
+        // The two convert side by side, and either page may load first:
+        // both are watched from the start.
         const QList<Document *> open = delegate.documentController().documents();
         ASSERT_EQ(open.size(), 2);
+        std::vector<std::unique_ptr<QSignalSpy>> pagesLoaded;
         for (Document *document : open)
-            ASSERT_TRUE(waitForPage(*document));
+            pagesLoaded.push_back(
+                std::make_unique<QSignalSpy>(document, &Document::pageLoadFinished));
+        for (const auto &loaded : pagesLoaded) {
+            ASSERT_TRUE(!loaded->isEmpty() || loaded->wait(120000));
+            EXPECT_TRUE(loaded->first().first().toBool());
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate.recentDrawings().drawings().isEmpty(); },
+                                    120000));
         EXPECT_EQ(delegate.recentDrawings().drawings(),
                   QStringList{QFileInfo(drawing).absoluteFilePath()});
 

@@ -1,4 +1,5 @@
-#include "../conversion/TestDrawings.h"
+#include "ParserTestSupport.h"
+#include "TestDrawings.h"
 
 #include <QDir>
 #include <QImage>
@@ -77,6 +78,21 @@ TEST(QuillmoorConvertTest, FailuresExitWithTheErrorCodeAndWriteNothing)
         EXPECT_TRUE(QDir(temporary.path()).isEmpty());
         EXPECT_TRUE(run.out.isEmpty());
     }
+}
+
+TEST(QuillmoorConvertTest, AParserCrashInTheMiddleIsAFailureThatLeavesNothing)
+{
+    TestParser parser("crash-after-image");
+    QTemporaryDir temporary;
+    QTemporaryDir output;
+    const QString target = output.filePath("out.xhtml");
+    const ToolRun run =
+        convert({drawing("v23_2021_corolDrow_zakaz.cdr"), "-o", target}, temporary.path());
+    EXPECT_EQ(run.status, 11);
+    EXPECT_TRUE(run.err.contains("The parser was stopped by signal 11 ")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("This file is created with newer version of CorelDRAW"));
+    EXPECT_TRUE(QDir(output.path()).isEmpty());
+    EXPECT_TRUE(QDir(temporary.path()).isEmpty());
 }
 
 TEST(QuillmoorConvertTest, MissingArgumentIsAUsageError)

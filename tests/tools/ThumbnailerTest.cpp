@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -79,7 +80,8 @@ struct Thumbnailing
 
 // Runs the entry's command as a file manager does: %i the drawing, %o the
 // picture to write, %s its size; in a home of its own, with no display.
-Thumbnailing run(const QStringList &command, const QString &prefix, const QString &input, int size)
+Thumbnailing run(const QStringList &command, const QString &prefix, const QString &input, int size,
+                 const QMap<QString, QString> &settings = {})
 {
     QTemporaryDir home;
     QTemporaryDir temporary;
@@ -94,6 +96,14 @@ Thumbnailing run(const QStringList &command, const QString &prefix, const QStrin
     environment.insert("PATH", prefix + "/bin:/usr/bin:/bin");
     environment.insert("HOME", home.path());
     environment.insert("TMPDIR", temporary.path());
+    // Sanitizer builds keep their suppressions.
+    const QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    for (const char *sanitizer : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (own.contains(sanitizer))
+            environment.insert(sanitizer, own.value(sanitizer));
+    }
+    for (auto it = settings.begin(); it != settings.end(); ++it)
+        environment.insert(it.key(), it.value());
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(QStandardPaths::findExecutable(command.first(), {prefix + "/bin"}), arguments);
@@ -142,5 +152,25 @@ TEST_F(InstalledThumbnailer, FailsCleanlyOnFilesItCannotDraw)
         EXPECT_TRUE(result.picture.isNull());
         EXPECT_FALSE(result.errors.isEmpty());
         EXPECT_EQ(result.temporaryFiles, QStringList());
+    }
+}
+
+// The thumbnailer reads drawings through the installed parser, so a drawing
+// that crashes libcdr costs a thumbnail and leaves nothing behind.
+TEST_F(InstalledThumbnailer, FailsCleanlyWhenItsParserCrashes)
+{
+    const QStringList command = entryCommand();
+    for (const char *mode : {"crash", "crash-after-image"}) {
+        SCOPED_TRACE(mode);
+        const Thumbnailing result =
+            run(command, s_prefix->path(), drawing("v23_2021_corolDrow_zakaz.cdr"), 128,
+                {{"QUILLMOOR_PARSER", QUILLMOOR_TEST_PARSER},
+                 {"QUILLMOOR_PARSER_TEST_MODE", QString::fromLatin1(mode)}});
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(result.picture.isNull());
+        EXPECT_TRUE(result.errors.contains("The parser was stopped by signal 11 "))
+            << result.errors.toStdString();
+        EXPECT_EQ(result.temporaryFiles, QStringList());
+        EXPECT_EQ(result.homeFiles, QStringList());
     }
 }
