@@ -2,7 +2,6 @@
 
 #include "AlertPresenter.h"
 #include "CDRWebViewContainer.h"
-#include "conversion/PageDocument.h"
 #include "PageNavigation.h"
 #include "PageSchemeHandler.h"
 #include "UsageCounter.h"
@@ -11,6 +10,7 @@
 #include "controls/WhiteIntermProgIndicator.h"
 #include "conversion/CDR2SVG.h"
 #include "conversion/ConversionQueue.h"
+#include "conversion/PageDocument.h"
 #include "conversion/TemporaryFiles.h"
 #include "foundation/Log.h"
 #include "foundation/OperationQueue.h"
