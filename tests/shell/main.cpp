@@ -2,6 +2,8 @@
 #include "support/NetworkThread.h"
 #include "viewer/QuillmoorApplication.h"
 
+#include "TestDisplay.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -19,6 +21,7 @@ namespace {
 
 int runTests(int argc, char *argv[])
 {
+    useAssignedTestDisplay();
     // Drawing tests need no screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

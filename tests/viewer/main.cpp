@@ -2,6 +2,8 @@
 #include "support/NetworkThread.h"
 #include "viewer/QuillmoorApplication.h"
 
+#include "TestDisplay.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -18,6 +20,7 @@ namespace {
 
 int runTests(int argc, char *argv[])
 {
+    useAssignedTestDisplay();
     QuillmoorApplication::prepareProcess();
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
