@@ -70,11 +70,13 @@ void CDRWebViewContainer::setWebView(QWebEngineView *view)
     connect(page, &QWebEnginePage::loadFinished, this, &CDRWebViewContainer::onLoadFinished);
     connect(page, &QWebEnginePage::contentsSizeChanged, this,
             &CDRWebViewContainer::refreshPageMetrics);
-    connect(page, &QWebEnginePage::scrollPositionChanged, this, [this](const QPointF &position) {
-        if (m_layout.isEmpty())
-            return;
-        m_layout.scroll = position;
-        emit pageLayoutChanged();
+    // The engine tells of a scroll some time after it happened, after a
+    // later script may have scrolled again; its position would take the
+    // view back for a moment. The page itself is asked instead, in turn
+    // with the scripts.
+    connect(page, &QWebEnginePage::scrollPositionChanged, this, [this] {
+        if (!m_layout.isEmpty())
+            refreshPageMetrics();
     });
 }
 
