@@ -70,14 +70,8 @@ void CDRWebViewContainer::setWebView(QWebEngineView *view)
     connect(page, &QWebEnginePage::loadFinished, this, &CDRWebViewContainer::onLoadFinished);
     connect(page, &QWebEnginePage::contentsSizeChanged, this,
             &CDRWebViewContainer::refreshPageMetrics);
-    // The engine tells of a scroll some time after it happened, after a
-    // later script may have scrolled again; its position would take the
-    // view back for a moment. The page itself is asked instead, in turn
-    // with the scripts.
-    connect(page, &QWebEnginePage::scrollPositionChanged, this, [this] {
-        if (!m_layout.isEmpty())
-            refreshPageMetrics();
-    });
+    connect(page, &QWebEnginePage::scrollPositionChanged, this,
+            &CDRWebViewContainer::refreshScrollPosition);
 }
 
 void CDRWebViewContainer::watch(QObject *object)
@@ -269,6 +263,26 @@ void CDRWebViewContainer::refreshPageMetrics()
 {
     if (m_webView && m_hasDocumentView)
         runPageScript(QStringLiteral("quillmoorPages.layout()"));
+}
+
+// The engine tells of a scroll some time after it happened, after a later
+// script may have scrolled again; its position would take the view back for
+// a moment. The page itself is asked instead, in turn with the scripts, and
+// only for its scroll position: this runs at every frame of a scroll.
+void CDRWebViewContainer::refreshScrollPosition()
+{
+    if (!m_webView || !m_hasDocumentView || m_layout.isEmpty())
+        return;
+    m_webView->page()->runJavaScript(
+        pageScript() + QStringLiteral("quillmoorPages.scrollPosition()"),
+        QWebEngineScript::ApplicationWorld,
+        [alive = std::weak_ptr<bool>(m_alive), this](const QVariant &value) {
+            const QVariantList scroll = value.toList();
+            if (alive.expired() || scroll.size() != 2 || m_layout.isEmpty())
+                return;
+            m_layout.scroll = QPointF(scroll[0].toDouble(), scroll[1].toDouble());
+            emit pageLayoutChanged();
+        });
 }
 
 bool CDRWebViewContainer::eventFilter(QObject *watched, QEvent *event)

@@ -98,6 +98,7 @@ private:
     void watch(QObject *object);
     void onLoadFinished(bool ok);
     void refreshPageMetrics();
+    void refreshScrollPosition();
     // Runs a call of the page script, then takes the layout it answers.
     void runPageScript(const QString &call, std::function<void()> then = {});
     void takePageLayout(const QVariant &layout);

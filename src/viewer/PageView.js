@@ -237,5 +237,6 @@
         pageUp: pageUp,
         goToPage: goToPage,
         scrollTo: scrollTo,
+        scrollPosition: function () { return [window.scrollX, window.scrollY]; },
     };
 })();
